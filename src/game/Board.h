@@ -1,0 +1,44 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace kelvane {
+
+inline constexpr int BoardSize = 15;
+
+// Colours are 1 (black) and 2 (white) everywhere: in cells, MyColor, the record and on the wire.
+inline constexpr int Black = 1;
+inline constexpr int White = 2;
+
+// Cell codes. 3 and 4 are the opponent's latest stone, held only while it is drawn.
+enum CellCode : std::int16_t {
+    Empty = 0,
+    BlackStone = 1,
+    WhiteStone = 2,
+    BlackHighlighted = 3,
+    WhiteHighlighted = 4,
+};
+
+inline constexpr int opponentOf(int color) { return color == Black ? White : Black; }
+
+// The 15 x 15 board, addressed (column, row), both 1-based from the top-left.
+class Board {
+public:
+    static constexpr bool contains(int column, int row) {
+        return column >= 1 && column <= BoardSize && row >= 1 && row <= BoardSize;
+    }
+
+    std::int16_t at(int column, int row) const { return cells_[index(column, row)]; }
+    void set(int column, int row, std::int16_t code) { cells_[index(column, row)] = code; }
+    void clear() { cells_.fill(Empty); }
+
+private:
+    static constexpr int index(int column, int row) {
+        return (column - 1) * BoardSize + (row - 1);
+    }
+
+    std::array<std::int16_t, BoardSize * BoardSize> cells_{};
+};
+
+} // namespace kelvane
