@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QIcon>
+#include <QImage>
+
+namespace kelvane {
+
+// The pictures carried inside the program.
+QImage BoardBitmap(); // 319 x 303, the background of `picBoard`
+QImage StoneStrip();  // 84 x 20: black, white, highlighted black, highlighted white
+QIcon ProgramIcon();  // four stones in a square, on a transparent background
+
+} // namespace kelvane
