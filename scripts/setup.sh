@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Kelvane needs when they are missing, then configures and
+# builds it in ./build. Sourced by play.sh and test.sh.
+set -euo pipefail
+
+KELVANE_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+KELVANE_BUILD="$KELVANE_ROOT/build"
+
+KELVANE_PACKAGES=(
+    g++ cmake ninja-build pkg-config
+    qt6-base-dev qt6-multimedia-dev libgl-dev
+    libgtest-dev libbenchmark-dev
+    fonts-wqy-microhei
+    xvfb xdotool x11-utils
+)
+
+kelvane_missing_packages() {
+    local pkg
+    for pkg in "$@"; do
+        dpkg-query -W -f='${Status}\n' "$pkg" 2>/dev/null | grep -q '^install ok installed$' ||
+            echo "$pkg"
+    done
+}
+
+kelvane_install() {
+    local missing
+    mapfile -t missing < <(kelvane_missing_packages "$@")
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    local sudo=()
+    [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+    "${sudo[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends \
+        "${missing[@]}"
+}
+
+kelvane_build() {
+    cmake -S "$KELVANE_ROOT" -B "$KELVANE_BUILD" -G Ninja "$@"
+    cmake --build "$KELVANE_BUILD" -j "$(nproc)"
+}

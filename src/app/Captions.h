@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+
+namespace kelvane::captions {
+
+// The connection state is the status label's caption; only equality with
+// StatusConnected is ever tested.
+inline const QString StatusWaiting = QStringLiteral("等待加入中");
+inline const QString StatusConnecting = QStringLiteral("正在连线到主机");
+inline const QString StatusConnected = QStringLiteral("连线中");
+inline const QString StatusNotConnected = QStringLiteral("尚未连线");
+
+inline const QString YouWon = QStringLiteral("你赢了，继续努力。");
+inline const QString YouLost = QStringLiteral("你输了，要加油喔。");
+
+// Both colour prefixes are exactly three characters: the receiver of a name strips three.
+inline const QString BlackPrefix = QStringLiteral("黑方：");
+inline const QString WhitePrefix = QStringLiteral("白方：");
+inline constexpr int PrefixLength = 3;
+inline const QString Says = QStringLiteral("说：");
+
+inline const QString HostAddressLabel = QStringLiteral("你的主机IP");
+inline const QString JoinAddressLabel = QStringLiteral("连线主机IP");
+inline const QString AnyAddress = QStringLiteral("0.0.0.0");
+
+} // namespace kelvane::captions

@@ -1,0 +1,78 @@
+#include "app/Captions.h"
+#include "app/Player.h"
+
+#include "link/WireMessage.h"
+#include "ui/BoardPicture.h"
+#include "ui/MainWindow.h"
+
+namespace kelvane {
+
+bool Player::connected() const {
+    return status() == captions::StatusConnected;
+}
+
+void Player::setStatus(const QString& caption) {
+    frmMain_->lblStatus->setCaption(caption);
+}
+
+void Player::wskLink_ConnectionRequest(qint32 requestID) {
+    if (wskLink_.State() != SocketLink::sckClosed)
+        wskLink_.Close();
+    wskLink_.Accept(requestID);
+    reader_.reset();
+    setStatus(captions::StatusConnected);
+    // The host may move at once; the joining side speaks first with its name.
+    frmMain_->picBoard->setEnabled(true);
+}
+
+void Player::wskLink_Connect() {
+    reader_.reset();
+    setStatus(captions::StatusConnected);
+    SendMsg(NameMessage(frmMain_->labWhite->caption()));
+}
+
+// The peer closed without saying goodbye, the link broke, or the connect failed: the same
+// state as after the peer's leave message.
+void Player::wskLink_LinkLost() {
+    ReceiveMsg(0); // what the peer sent before it went is still acted on
+    if (ended_ || status() == captions::StatusNotConnected)
+        return;
+    receiveLeave();
+}
+
+void Player::cmdExit_Click() {
+    if (ended_)
+        return;
+    // Close() hands everything sent to the system before it closes, so the leave byte has
+    // left before the program ends.
+    if (connected())
+        SendMsg(LeaveMessage());
+    wskLink_.Close();
+    endProgram();
+}
+
+void Player::Form_Unload() {
+    cmdExit_Click();
+}
+
+void Player::cmdLink_Click() {
+    if (ended_)
+        return;
+    if (connected())
+        SendMsg(LeaveMessage());
+    wskLink_.Close();
+    setStatus(captions::StatusNotConnected);
+    loadLogon();
+    frmLogon_->show();
+    frmLogon_->raise();
+    frmLogon_->activateWindow();
+}
+
+void Player::cmdNew_Click() {
+    if (!connected())
+        return;
+    SendMsg(NewGameMessage());
+    NewGame();
+}
+
+} // namespace kelvane

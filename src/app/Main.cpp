@@ -1,0 +1,33 @@
+#include "app/DisplayCheck.h"
+#include "app/Player.h"
+#include "app/QtMessageBoxes.h"
+#include "app/QtMoveSound.h"
+#include "app/QuitProgram.h"
+
+#include "Version.h"
+
+#include <QApplication>
+#include <iostream>
+
+int main(int argc, char* argv[]) {
+    if (const auto reason = kelvane::MissingDisplayReason()) {
+        std::cerr << *reason << '\n';
+        return 1;
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QString::fromLatin1(kelvane::ApplicationTitle));
+    QApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
+                                            .arg(kelvane::VersionMajor)
+                                            .arg(kelvane::VersionMinor)
+                                            .arg(kelvane::VersionRevision));
+    // The logon dialog is the only window for a while, and the main window is disabled
+    // then; quitting is always explicit.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    kelvane::QtMoveSound sound;
+    kelvane::QtMessageBoxes boxes;
+    kelvane::QuitProgram end;
+    kelvane::Player player({sound, boxes, end});
+    player.Main();
+    return QApplication::exec();
+}

@@ -1,0 +1,123 @@
+#include "app/Player.h"
+
+#include "ui/BoardPicture.h"
+#include "ui/LogonDialog.h"
+#include "ui/MainWindow.h"
+
+#include "Version.h"
+
+#include <QAction>
+#include <QPushButton>
+
+namespace kelvane {
+
+Player::Player(PlayerServices services, quint16 gamePort, QObject* parent)
+    : QObject(parent), services_(services), wskLink_(gamePort), frmMain_(new MainWindow) {
+    Form_Load();
+    connectMainWindow();
+    connectLink();
+}
+
+Player::~Player() {
+    delete frmLogon_.data();
+}
+
+void Player::Main() {
+    loadLogon();
+    frmMain_->show();
+    frmLogon_->show();
+    frmLogon_->raise();
+    frmLogon_->activateWindow();
+}
+
+QString Player::status() const {
+    return frmMain_->lblStatus->caption();
+}
+
+bool Player::boardTakesClicks() const {
+    return frmMain_->picBoard->isEnabled();
+}
+
+void Player::Form_Load() {
+    frmMain_->setWindowTitle(QString::fromLatin1(ApplicationTitle));
+    frmMain_->setOuterSize(8640, 6135);
+    drawCoordinateLabels();
+}
+
+void Player::drawCoordinateLabels() {
+    // The labels are spaced 312 twips across and 294 down, not the grid's 315 x 300, so
+    // they drift slightly towards the last column and row: that is how the board looks.
+    const int left = frmMain_->picBoard->x() * 15;
+    const int top = frmMain_->picBoard->y() * 15;
+    for (int i = 1; i <= BoardSize; ++i)
+        frmMain_->printAt(left + 312 * i - 120, top - 240, QString(QChar(64 + i)));
+    for (int j = 1; j <= BoardSize; ++j)
+        frmMain_->printAt(left - 240, top + 294 * j - 180, QString::number(j));
+}
+
+void Player::connectMainWindow() {
+    MainWindow& w = *frmMain_;
+    connect(w.picBoard, &BoardPicture::mouseUp, this, &Player::picBoard_MouseUp);
+    connect(w.cmdNew, &QPushButton::clicked, this, &Player::cmdNew_Click);
+    connect(w.cmdLink, &QPushButton::clicked, this, &Player::cmdLink_Click);
+    connect(w.cmdExit, &QPushButton::clicked, this, &Player::cmdExit_Click);
+    connect(w.cmdSend, &QPushButton::clicked, this, &Player::SendTalk);
+    // Each menu item runs its button's handler, so both paths share one piece of code.
+    connect(w.mnuNew, &QAction::triggered, this, &Player::cmdNew_Click);
+    connect(w.mnuExit, &QAction::triggered, this, &Player::cmdExit_Click);
+    connect(w.mnuLink, &QAction::triggered, this, &Player::cmdLink_Click);
+    connect(w.mnuTalk, &QAction::triggered, this, &Player::SendTalk);
+    connect(&w, &MainWindow::unloadRequested, this, &Player::Form_Unload);
+}
+
+void Player::connectLink() {
+    connect(&wskLink_, &SocketLink::ConnectionRequest, this,
+            [this](qint32 id) { whenIdle([this, id] { wskLink_ConnectionRequest(id); }); });
+    connect(&wskLink_, &SocketLink::Connect, this,
+            [this] { whenIdle([this] { wskLink_Connect(); }); });
+    connect(&wskLink_, &SocketLink::DataArrival, this,
+            [this](qint32 count) { whenIdle([this, count] { ReceiveMsg(count); }); });
+    connect(&wskLink_, &SocketLink::LinkLost, this,
+            [this] { whenIdle([this] { wskLink_LinkLost(); }); });
+}
+
+void Player::endProgram() {
+    ended_ = true;
+    heldEvents_.clear();
+    if (frmLogon_)
+        frmLogon_->hide();
+    frmMain_->hide();
+    services_.end.endNow();
+}
+
+void Player::runBusy(const std::function<void()>& handler) {
+    ++busyDepth_;
+    handler();
+    --busyDepth_;
+    if (busyDepth_ == 0)
+        runHeldEvents();
+}
+
+void Player::whenIdle(std::function<void()> event) {
+    if (ended_)
+        return;
+    if (busyDepth_ > 0 || runningHeldEvents_) {
+        heldEvents_.push_back(std::move(event));
+        return;
+    }
+    event();
+}
+
+void Player::runHeldEvents() {
+    if (runningHeldEvents_)
+        return;
+    runningHeldEvents_ = true;
+    while (!heldEvents_.empty() && !ended_) {
+        auto event = std::move(heldEvents_.front());
+        heldEvents_.pop_front();
+        event();
+    }
+    runningHeldEvents_ = false;
+}
+
+} // namespace kelvane
