@@ -1,0 +1,84 @@
+// kelvane_assets: draws the pictures and makes the move sound at build time.
+//   kelvane_assets pictures <dir>  writes board.png, stones.png and icon.png
+//   kelvane_assets icons <dir>     writes icon-<N>.png for the desktop's icon sizes
+//   kelvane_assets sound <file>    writes the move sound as a WAV file
+
+#include "BoardBitmapArt.h"
+#include "MoveSoundWave.h"
+#include "ProgramIconArt.h"
+#include "StoneStripArt.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QString>
+
+#include <cstdio>
+
+namespace {
+
+using namespace kelvane::assets;
+
+constexpr int IconSize = 32;
+constexpr int DesktopIconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
+
+bool Save(const QImage& image, const QString& path) {
+    if (image.save(path, "PNG"))
+        return true;
+    std::fprintf(stderr, "kelvane_assets: cannot write %s\n", qPrintable(path));
+    return false;
+}
+
+bool MakeDirectory(const QString& dir) {
+    if (QDir().mkpath(dir))
+        return true;
+    std::fprintf(stderr, "kelvane_assets: cannot create %s\n", qPrintable(dir));
+    return false;
+}
+
+bool WritePictures(const QString& dir) {
+    const QDir out(dir);
+    return MakeDirectory(dir) && Save(DrawBoardBitmap(), out.filePath("board.png")) &&
+           Save(DrawStoneStrip(), out.filePath("stones.png")) &&
+           Save(DrawProgramIcon(IconSize), out.filePath("icon.png"));
+}
+
+bool WriteIcons(const QString& dir) {
+    if (!MakeDirectory(dir))
+        return false;
+    for (int size : DesktopIconSizes) {
+        if (!Save(DrawProgramIcon(size), QDir(dir).filePath(QString("icon-%1.png").arg(size))))
+            return false;
+    }
+    return true;
+}
+
+bool WriteSound(const QString& path) {
+    QFile file(path);
+    const QByteArray wave = MakeMoveSound();
+    if (file.open(QIODevice::WriteOnly) && file.write(wave) == wave.size())
+        return true;
+    std::fprintf(stderr, "kelvane_assets: cannot write %s\n", qPrintable(path));
+    return false;
+}
+
+int Usage() {
+    std::fprintf(stderr, "usage: kelvane_assets pictures <dir> | icons <dir> | sound <file>\n");
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    if (argc != 3)
+        return Usage();
+    const QString command = QString::fromLocal8Bit(argv[1]);
+    const QString target = QString::fromLocal8Bit(argv[2]);
+    if (command == "pictures")
+        return WritePictures(target) ? 0 : 1;
+    if (command == "icons")
+        return WriteIcons(target) ? 0 : 1;
+    if (command == "sound")
+        return WriteSound(target) ? 0 : 1;
+    return Usage();
+}
