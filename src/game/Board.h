@@ -20,7 +20,9 @@ enum CellCode : std::int16_t {
     WhiteHighlighted = 4,
 };
 
-inline constexpr int opponentOf(int color) { return color == Black ? White : Black; }
+inline constexpr int opponentOf(int color) {
+    return color == Black ? White : Black;
+}
 
 // The 15 x 15 board, addressed (column, row), both 1-based from the top-left.
 class Board {
@@ -34,9 +36,7 @@ public:
     void clear() { cells_.fill(Empty); }
 
 private:
-    static constexpr int index(int column, int row) {
-        return (column - 1) * BoardSize + (row - 1);
-    }
+    static constexpr int index(int column, int row) { return (column - 1) * BoardSize + (row - 1); }
 
     std::array<std::int16_t, BoardSize * BoardSize> cells_{};
 };

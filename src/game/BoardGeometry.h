@@ -10,11 +10,17 @@ inline constexpr int CellWidth = 21;
 inline constexpr int CellHeight = 20;
 
 // Top-left corner, in board-picture pixels, of the sprite of a cell.
-inline constexpr int CellLeft(int column) { return 3 + CellWidth * (column - 1); }
-inline constexpr int CellTop(int row) { return 2 + CellHeight * (row - 1); }
+inline constexpr int CellLeft(int column) {
+    return 3 + CellWidth * (column - 1);
+}
+inline constexpr int CellTop(int row) {
+    return 2 + CellHeight * (row - 1);
+}
 
 // Left edge in the stone strip of the sprite for a cell code 1..4.
-inline constexpr int SpriteLeft(int code) { return CellWidth * (code - 1); }
+inline constexpr int SpriteLeft(int code) {
+    return CellWidth * (code - 1);
+}
 
 struct Cell {
     int column = 0;
