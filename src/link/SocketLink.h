@@ -1,0 +1,103 @@
+#pragma once
+
+#include <QHash>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+class QTcpServer;
+class QTcpSocket;
+
+namespace kelvane {
+
+// Takes the place of the Winsock control `wskLink`: one TCP link to exactly one peer,
+// with the control's properties, methods and events. Strings go out in the ANSI code page
+// (GBK); GetData hands back the raw bytes so that they are decoded after framing.
+class SocketLink : public QObject {
+    Q_OBJECT
+
+public:
+    enum State {
+        sckClosed = 0,
+        sckOpen = 1,
+        sckListening = 2,
+        sckConnectionPending = 3,
+        sckResolvingHost = 4,
+        sckHostResolved = 5,
+        sckConnecting = 6,
+        sckConnected = 7,
+        sckClosing = 8,
+        sckError = 9
+    };
+
+    // The program always plays on 5238; tests pass 0 so that the system picks a free port.
+    explicit SocketLink(quint16 gamePort = 5238, QObject* parent = nullptr);
+    ~SocketLink() override;
+
+    quint16 GamePort() const { return gamePort_; }
+    int State() const;
+
+    // The first IPv4 address of an interface that is up, else "127.0.0.1".
+    QString LocalIP() const;
+    void setLocalPort(quint16 port) { localPort_ = port; }
+    quint16 LocalPort() const { return localPort_; }
+    // The port actually bound by Listen (differs from LocalPort when that is 0).
+    quint16 ListeningPort() const;
+    void setRemoteHost(const QString& host) { remoteHost_ = host; }
+    void setRemotePort(quint16 port) { remotePort_ = port; }
+
+    // Listens on LocalPort on every address. Throws LinkError when it cannot.
+    void Listen();
+    // Starts connecting to RemoteHost:RemotePort and returns at once: success raises
+    // Connected, a failure found later raises LinkLost. Throws LinkError for failures
+    // known at once.
+    void Connect();
+    // Takes the connection of an announced request and stops listening: one peer only.
+    void Accept(qint32 requestID);
+
+    // Sends the text in GBK with nothing added; does nothing without a connection.
+    void SendData(const QString& text);
+    // Everything received and not yet taken, raw.
+    QByteArray GetData();
+    // Ends listening, connecting or the connection. Data already sent still reaches the
+    // peer, which then sees the end of the stream. Harmless on a closed link.
+    void Close();
+
+signals:
+    // Host: a peer wants to join; Accept(requestID) takes it.
+    void ConnectionRequest(qint32 requestID);
+    // Joining side: the connection to the host is up. (The control called this event
+    // Connect, like the method; C++ cannot give both one name.)
+    void Connected();
+    // Bytes have arrived; GetData takes them.
+    void DataArrival(qint32 bytesTotal);
+    // The peer closed the connection or it broke, or a connection attempt failed. Never
+    // raised by our own Close.
+    void LinkLost();
+
+private:
+    void stopListening();
+    void dropRequests();
+    void takeConnection(QTcpSocket* socket);
+    void releaseConnection();
+    void takeNewConnections();
+    void announceData();
+    void announceBufferedLater();
+    void reportLost(int state);
+
+    quint16 gamePort_;
+    quint16 localPort_ = 0;
+    QString remoteHost_;
+    quint16 remotePort_ = 0;
+
+    QTcpServer* server_ = nullptr;
+    QTcpSocket* socket_ = nullptr;
+    // A broken connection keeps its socket, so that bytes that came before the end can
+    // still be read; this tells State() why it ended.
+    int lostState_ = sckClosed;
+    qint64 bytesTaken_ = 0;
+    QHash<qint32, QTcpSocket*> requests_;
+    qint32 nextRequestID_ = 1;
+};
+
+} // namespace kelvane
