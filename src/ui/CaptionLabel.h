@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QLabel>
+#include <QString>
+
+namespace kelvane {
+
+// A one-line label whose caption is program state: other code reads it back (the status
+// line is the connection flag), so caption() returns exactly what was set, while the label
+// shows only what fits, elided on the right, with the whole text as its tooltip.
+// Captions may come from the other player, so they are always shown as plain text.
+// Set captions with setCaption(); QLabel::setText() bypasses eliding.
+class CaptionLabel : public QLabel {
+    Q_OBJECT
+
+public:
+    explicit CaptionLabel(QWidget* parent = nullptr);
+
+    void setCaption(const QString& caption);
+    QString caption() const { return caption_; }
+
+    // A label with a maximum width sizes its width to its caption, up to that many pixels;
+    // 0 keeps the width it is given.
+    void setAutoSizeMaxWidth(int maxWidth);
+    int autoSizeMaxWidth() const { return autoSizeMaxWidth_; }
+
+    // No label is wide enough to show more characters than this, so only this prefix is ever
+    // measured and elided: a caption of megabytes costs no more to show than a short one.
+    static constexpr qsizetype ShownPrefixLength = 512;
+    // The tooltip of a cut caption stops after this many characters, for the same reason.
+    static constexpr qsizetype ToolTipLength = 4000;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void fitWidthToCaption();
+    void refreshShownText();
+
+    QString caption_;
+    int autoSizeMaxWidth_ = 0;
+};
+
+} // namespace kelvane
