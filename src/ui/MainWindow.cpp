@@ -1,0 +1,271 @@
+#include "ui/MainWindow.h"
+
+#include "ui/BoardPicture.h"
+#include "ui/CaptionLabel.h"
+#include "ui/Fonts.h"
+#include "ui/Pictures.h"
+#include "ui/Twips.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPixmap>
+#include <QPushButton>
+#include <QScreen>
+
+#include <algorithm>
+
+namespace kelvane {
+
+namespace {
+
+// Client size of the layout; the application replaces it by an outer size.
+constexpr int LayoutClientWidth = 8355;
+constexpr int LayoutClientHeight = 5700;
+
+// The players' labels are as wide as the panel's inside; labHe and labI grow to their
+// caption but never past that.
+constexpr int PanelLabelWidth = 2805;
+
+// What a fixed single border takes from the outer size on a classic desktop: a four-pixel
+// frame on each side and a title bar above the menu bar.
+constexpr int FramePixels = 4;
+constexpr int TitleBarPixels = 19;
+
+void Place(QWidget* widget, int left, int top, int width, int height) {
+    widget->setGeometry(TwipsRect(left, top, width, height));
+}
+
+// Player labels: window-background colour behind black text.
+CaptionLabel* PanelLabel(QWidget* parent, int top) {
+    auto* label = new CaptionLabel(parent);
+    label->setFont(SongTi(10.5));
+    label->setAutoFillBackground(true);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::Window, palette.color(QPalette::Base));
+    palette.setColor(QPalette::WindowText, Qt::black);
+    label->setPalette(palette);
+    Place(label, 120, top, PanelLabelWidth, 255);
+    return label;
+}
+
+QPushButton* PanelButton(QWidget* parent, const QString& caption, const QString& toolTip, int left,
+                         int top) {
+    auto* button = new QPushButton(caption, parent);
+    button->setFont(SongTi(9));
+    button->setToolTip(toolTip);
+    // Enter on a focused button presses that button, as on a dialog.
+    button->setAutoDefault(true);
+    Place(button, left, top, 1200, 375);
+    return button;
+}
+
+} // namespace
+
+// The client area below the menu bar. It keeps everything printed on it in an image that
+// is painted on every repaint and never cleared, so text is drawn once and stays.
+class PrintSurface : public QWidget {
+public:
+    explicit PrintSurface(QWidget* parent) : QWidget(parent) { setAutoFillBackground(true); }
+
+    void print(QPointF topLeft, const QString& text) {
+        // Printing may come before the window is laid out, so the image covers the text
+        // wherever it goes, not just the widget's current size.
+        const QRectF textRect(topLeft, fontMetrics().size(0, text));
+        const QPoint farCorner = textRect.toAlignedRect().bottomRight() + QPoint(2, 2);
+        growImageTo(size().expandedTo(QSize(farCorner.x(), farCorner.y())));
+        QPainter painter(&image_);
+        painter.setFont(font());
+        painter.setPen(palette().color(QPalette::WindowText));
+        const QRectF unbounded(topLeft, QSizeF(1e6, 1e6));
+        painter.drawText(unbounded, Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, text);
+        update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        if (image_.isNull())
+            return;
+        QPainter painter(this);
+        painter.setClipRegion(event->region());
+        painter.drawImage(0, 0, image_);
+    }
+
+    void resizeEvent(QResizeEvent*) override {
+        if (!image_.isNull())
+            growImageTo(size());
+    }
+
+private:
+    // The image only grows, so a smaller window never loses what was printed.
+    void growImageTo(QSize needed) {
+        const QSize size = image_.size().expandedTo(needed);
+        if (size == image_.size())
+            return;
+        QImage grown(size, QImage::Format_ARGB32_Premultiplied);
+        grown.fill(Qt::transparent);
+        QPainter(&grown).drawImage(0, 0, image_);
+        image_ = grown;
+    }
+
+    QImage image_;
+};
+
+MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
+    setObjectName("frmMain");
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    setWindowIcon(ProgramIcon());
+    setFont(SansSerif(8.25, true));
+
+    surface_ = new PrintSurface(this);
+    setCentralWidget(surface_);
+    createPlayersPanel();
+    createBoard();
+    createStatusLine();
+    createMenus();
+    orderFocusChain();
+    setClientSize(TwipsToPixels(LayoutClientWidth), TwipsToPixels(LayoutClientHeight));
+}
+
+void MainWindow::createPlayersPanel() {
+    fraContainer = new QGroupBox(surface_);
+    fraContainer->setObjectName("fraContainer");
+    Place(fraContainer, 5280, 270, 3000, 4650);
+
+    labBlack = PanelLabel(fraContainer, 240);
+    labBlackScore = PanelLabel(fraContainer, 480);
+    labWhite = PanelLabel(fraContainer, 960);
+    labWhiteScore = PanelLabel(fraContainer, 1200);
+    labHe = PanelLabel(fraContainer, 1680);
+    labHeSay = PanelLabel(fraContainer, 1920);
+    labI = PanelLabel(fraContainer, 2400);
+    labISay = PanelLabel(fraContainer, 2880);
+    labHe->setAutoSizeMaxWidth(TwipsToPixels(PanelLabelWidth));
+    labI->setAutoSizeMaxWidth(TwipsToPixels(PanelLabelWidth));
+
+    txtMsg = new QLineEdit(fraContainer);
+    txtMsg->setFont(SansSerif(8.25, false));
+    Place(txtMsg, 120, 3360, 2805, 285);
+
+    cmdSend = PanelButton(fraContainer, "对话", "发送消息", 240, 3720);
+    cmdNew = PanelButton(fraContainer, "新局", "忽略本局", 1560, 3720);
+    cmdLink = PanelButton(fraContainer, "重连", "重新连接", 240, 4110);
+    cmdExit = PanelButton(fraContainer, "退出", "退出游戏", 1560, 4110);
+    // Only drawn as the default; keyPressEvent makes Enter press it.
+    cmdSend->setDefault(true);
+}
+
+void MainWindow::createBoard() {
+    picBlock = new QLabel(surface_);
+    picBlock->setPixmap(QPixmap::fromImage(StoneStrip()));
+    picBlock->setFrameStyle(QFrame::Box | QFrame::Plain);
+    picBlock->setLineWidth(1);
+    QPalette blackBorder = picBlock->palette();
+    blackBorder.setColor(QPalette::WindowText, Qt::black);
+    picBlock->setPalette(blackBorder);
+    picBlock->setGeometry(QRect(QPoint(TwipsToPixels(3240), TwipsToPixels(3720)), QSize(86, 22)));
+
+    picBoard = new BoardPicture(surface_);
+    picBoard->move(TwipsToPixels(360), TwipsToPixels(360));
+    picBoard->setFocusPolicy(Qt::StrongFocus);
+    // Later siblings lie above earlier ones; raise anyway so the strip can never show.
+    picBoard->raise();
+}
+
+void MainWindow::createStatusLine() {
+    lblStatus = new CaptionLabel(surface_);
+    Place(lblStatus, 120, 5160, 8400, 300);
+}
+
+void MainWindow::createMenus() {
+    QMenuBar* bar = menuBar();
+    // The layout counts on a menu bar inside the window, not a desktop-wide one.
+    bar->setNativeMenuBar(false);
+    // Menus use the desktop's menu face, not the window's bold one.
+    bar->setFont(SongTi(9));
+
+    mnuFileBar = bar->addMenu("文件");
+    mnuNew = mnuFileBar->addAction("新局");
+    mnuFile = mnuFileBar->addSeparator();
+    mnuExit = mnuFileBar->addAction("退出");
+
+    mnuOperateBar = bar->addMenu("操作");
+    mnuLink = mnuOperateBar->addAction("重连");
+    mnuOperate = mnuOperateBar->addSeparator();
+    mnuTalk = mnuOperateBar->addAction("对话");
+
+    mnuHelp = bar->addMenu("帮助");
+    mnuContent = mnuHelp->addAction("主题");
+    mnuAbout = mnuHelp->addAction("关于");
+
+    for (QMenu* menu : {mnuFileBar, mnuOperateBar, mnuHelp})
+        menu->setFont(SongTi(9));
+}
+
+void MainWindow::orderFocusChain() {
+    QWidget* const order[] = {picBoard, txtMsg, cmdExit, cmdLink, cmdNew, cmdSend};
+    for (std::size_t i = 1; i < std::size(order); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
+void MainWindow::setClientSize(int width, int height) {
+    setFixedSize(width, menuBar()->sizeHint().height() + height);
+}
+
+// The window manager draws the frame and title bar, so the outer size cannot be set as such.
+// The window's own area gets the outer size less a classic fixed single frame; it is never
+// made smaller than its controls, so the status line stays whole even when the title bar or
+// menu bar of this desktop is taller than the classic ones.
+void MainWindow::setOuterSize(int widthTwips, int heightTwips) {
+    const int menuHeight = menuBar()->sizeHint().height();
+    const QRect controls = surface_->childrenRect();
+    const int width = TwipsToPixels(widthTwips) - 2 * FramePixels;
+    const int clientHeight =
+        TwipsToPixels(heightTwips) - 2 * FramePixels - TitleBarPixels - menuHeight;
+    setClientSize(std::max(width, controls.right() + 1),
+                  std::max(clientHeight, controls.bottom() + 1));
+}
+
+void MainWindow::printAt(double xTwips, double yTwips, const QString& text) {
+    surface_->print(QPointF(TwipsToPixelsF(xTwips), TwipsToPixelsF(yTwips)), text);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    event->ignore();
+    emit unloadRequested();
+}
+
+// QMainWindow has no default button: Enter that no focused button took presses cmdSend.
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (enter && plain) {
+        if (cmdSend->isVisible() && cmdSend->isEnabled())
+            cmdSend->click();
+        event->accept();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+    if (!centred_) {
+        centred_ = true;
+        if (const QScreen* screen = this->screen()) {
+            QRect frame = frameGeometry();
+            frame.moveCenter(screen->availableGeometry().center());
+            move(frame.topLeft());
+        }
+    }
+    QMainWindow::showEvent(event);
+}
+
+} // namespace kelvane
