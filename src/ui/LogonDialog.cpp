@@ -1,0 +1,117 @@
+#include "ui/LogonDialog.h"
+
+#include "ui/Fonts.h"
+#include "ui/Twips.h"
+
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+
+namespace kelvane {
+
+const QString LogonDialog::DefaultName = QStringLiteral("陈雨桐");
+
+namespace {
+
+void Place(QWidget* widget, int left, int top, int width, int height) {
+    widget->setGeometry(TwipsRect(left, top, width, height));
+}
+
+// Labels keep their left and top and take the size of their caption. Both captions that
+// labIP shows are equally wide, so sizing once fits either.
+QLabel* SizedLabel(const QString& caption, QWidget* parent, int left, int top) {
+    auto* label = new QLabel(caption, parent);
+    label->setTextFormat(Qt::PlainText);
+    label->move(TwipsToPixels(left), TwipsToPixels(top));
+    label->adjustSize();
+    return label;
+}
+
+} // namespace
+
+LogonDialog::LogonDialog(QWidget* parent)
+    : QWidget(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+    setObjectName("frmLogon");
+    // Every control uses it; the children inherit it.
+    setFont(SongTi(10.5));
+    setFixedSize(TwipsToPixels(4350), TwipsToPixels(1890));
+    createControls();
+    orderFocusChain();
+    // The window gives this focus back when it is first activated.
+    txtName->setFocus();
+}
+
+void LogonDialog::createControls() {
+    labName = SizedLabel("你的名字ID", this, 120, 120);
+    txtName = new QLineEdit(DefaultName, this);
+    Place(txtName, 1440, 120, 1575, 270);
+
+    frmMode = new QGroupBox("游戏玩法", this);
+    Place(frmMode, 240, 960, 2760, 780);
+    optServer = new QRadioButton("作为主机", frmMode);
+    Place(optServer, 165, 360, 1215, 255);
+    optServer->setChecked(true);
+    optClient = new QRadioButton("加入连线", frmMode);
+    Place(optClient, 1455, 360, 1215, 255);
+
+    labIP = SizedLabel("你的主机IP", this, 135, 555);
+    txtIP = new QLineEdit(this);
+    Place(txtIP, 1440, 525, 1575, 315);
+
+    cmdOK = new QPushButton("确定", this);
+    Place(cmdOK, 3120, 420, 1095, 375);
+    cmdEnd = new QPushButton("结束", this);
+    Place(cmdEnd, 3120, 1140, 1095, 375);
+    // Enter on a focused button presses that button; elsewhere keyPressEvent presses cmdOK.
+    cmdOK->setAutoDefault(true);
+    cmdEnd->setAutoDefault(true);
+    cmdOK->setDefault(true);
+}
+
+void LogonDialog::orderFocusChain() {
+    QWidget* const order[] = {txtName, optServer, optClient, txtIP, cmdOK, cmdEnd};
+    for (std::size_t i = 1; i < std::size(order); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
+void LogonDialog::closeEvent(QCloseEvent* event) {
+    event->ignore();
+    emit closeRequested();
+}
+
+// A plain widget window has no default button: Enter that no focused button took presses
+// cmdOK. Esc is swallowed here, since the dialog has no cancel button.
+void LogonDialog::keyPressEvent(QKeyEvent* event) {
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    const int key = event->key();
+    if (plain && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
+        if (cmdOK->isVisible() && cmdOK->isEnabled())
+            cmdOK->click();
+        event->accept();
+        return;
+    }
+    if (plain && key == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void LogonDialog::showEvent(QShowEvent* event) {
+    if (!centred_) {
+        centred_ = true;
+        if (const QScreen* screen = this->screen()) {
+            QRect frame = frameGeometry();
+            frame.moveCenter(screen->availableGeometry().center());
+            move(frame.topLeft());
+        }
+    }
+    QWidget::showEvent(event);
+}
+
+} // namespace kelvane
