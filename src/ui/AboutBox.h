@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+class QPushButton;
+
+namespace kelvane {
+
+// The About box frmAbout, as laid out: icon, title, version, description, the maker's notice
+// and warning, OK and the system-information button.
+class AboutBox : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit AboutBox(QWidget* parent = nullptr);
+
+    QLabel* picIcon = nullptr;
+    QPushButton* cmdOK = nullptr;
+    QPushButton* cmdSysInfo = nullptr;
+    QLabel* lblCopyright = nullptr;
+    QLabel* lblDescription = nullptr;
+    QLabel* lblTitle = nullptr;
+    QLabel* lblVersion = nullptr;
+    QLabel* lblDisclaimer = nullptr;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void createTexts();
+    void createButtons();
+};
+
+} // namespace kelvane
