@@ -52,6 +52,9 @@ public:
     // Connected, a failure found later raises LinkLost. Throws LinkError for failures
     // known at once.
     void Connect();
+    // Never defined: it makes `&SocketLink::Connect` ambiguous, so code that takes the
+    // method for the connected event fails to compile instead of connecting to nothing.
+    void Connect(int) = delete;
     // Takes the connection of an announced request and stops listening: one peer only.
     void Accept(qint32 requestID);
 

@@ -81,6 +81,7 @@ private slots:
     void bytesSentBeforeAcceptAreAnnounced();
     void requestGoneBeforeAcceptIsLost();
     void joiningSideConnectsAndSendsItsName();
+    void joiningSideUsesItsLocalPort();
     void twoLinksPlayMessages();
     void closeDeliversQueuedBytesThenEndOfStream();
     void closeDeliversALongChat();
@@ -295,6 +296,23 @@ void TestSocketLink::joiningSideConnectsAndSendsItsName() {
     QByteArray atJoiner;
     QTRY_COMPARE(atJoiner += joiner.GetData(), hex("32BADAB7BDA3BA"));
     QCOMPARE(lost.count(), 0);
+}
+
+void TestSocketLink::joiningSideUsesItsLocalPort() {
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+    const quint16 localPort = closedPort();
+    QVERIFY(localPort != 0);
+    SocketLink joiner(0);
+    QSignalSpy connected(&joiner, &SocketLink::Connected);
+    joiner.setRemoteHost(QStringLiteral("127.0.0.1"));
+    joiner.setRemotePort(server.serverPort());
+    joiner.setLocalPort(localPort);
+    joiner.Connect();
+    QTRY_COMPARE(connected.count(), 1);
+    QTRY_VERIFY(server.hasPendingConnections());
+    std::unique_ptr<QTcpSocket> hostSide(server.nextPendingConnection());
+    QCOMPARE(hostSide->peerPort(), localPort);
 }
 
 void TestSocketLink::twoLinksPlayMessages() {
