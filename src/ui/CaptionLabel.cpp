@@ -45,7 +45,8 @@ void CaptionLabel::setCaption(const QString& caption) {
 
 void CaptionLabel::setAutoSizeMaxWidth(int maxWidth) {
     autoSizeMaxWidth_ = std::max(0, maxWidth);
-    fitWidthToCaption();
+    if (!caption_.isEmpty())
+        fitWidthToCaption();
     refreshShownText();
 }
 

@@ -19,8 +19,8 @@ public:
     void setCaption(const QString& caption);
     QString caption() const { return caption_; }
 
-    // A label with a maximum width sizes its width to its caption, up to that many pixels;
-    // 0 keeps the width it is given.
+    // A label with a maximum width sizes its width to each new caption, up to that many
+    // pixels; until the first caption it keeps its layout width. 0 turns this off.
     void setAutoSizeMaxWidth(int maxWidth);
     int autoSizeMaxWidth() const { return autoSizeMaxWidth_; }
 
