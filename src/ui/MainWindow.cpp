@@ -132,6 +132,8 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     createStatusLine();
     createMenus();
     orderFocusChain();
+    // The window gives this focus back when it is first activated.
+    picBoard->setFocus();
     setClientSize(TwipsToPixels(LayoutClientWidth), TwipsToPixels(LayoutClientHeight));
 }
 

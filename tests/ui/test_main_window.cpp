@@ -81,8 +81,8 @@ private slots:
         QCOMPARE(w.labWhiteScore->geometry(), QRect(8, 80, 187, 17));
         QCOMPARE(w.labHeSay->geometry(), QRect(8, 128, 187, 17));
         QCOMPARE(w.labISay->geometry(), QRect(8, 192, 187, 17));
-        QCOMPARE(w.labHe->pos(), QPoint(8, 112));
-        QCOMPARE(w.labI->pos(), QPoint(8, 160));
+        QCOMPARE(w.labHe->geometry(), QRect(8, 112, 187, 17));
+        QCOMPARE(w.labI->geometry(), QRect(8, 160, 187, 17));
         for (QWidget* inFrame : {static_cast<QWidget*>(w.labBlack), static_cast<QWidget*>(w.labI),
                                  static_cast<QWidget*>(w.txtMsg)})
             QCOMPARE(inFrame->parentWidget(), w.fraContainer);
@@ -249,6 +249,20 @@ private slots:
                                                         w.cmdNew, w.cmdSend}));
         QCOMPARE(w.picBlock->focusPolicy(), Qt::NoFocus);
         QCOMPARE(w.lblStatus->focusPolicy(), Qt::NoFocus);
+    }
+
+    void focusStartsOnTheBoard() {
+        MainWindow w;
+        ShowActive(w);
+        QCOMPARE(QApplication::focusWidget(), w.picBoard);
+    }
+
+    // The board is off until the game starts: the next control in the order takes the focus.
+    void focusStartsOnTheChatBoxWhileTheBoardIsOff() {
+        MainWindow w;
+        w.picBoard->setEnabled(false);
+        ShowActive(w);
+        QCOMPARE(QApplication::focusWidget(), w.txtMsg);
     }
 
     void tabMovesTheFocusInLayoutOrder() {
