@@ -1,9 +1,9 @@
 #pragma once
 
+// The controls are public members, so their classes come with the box.
 #include <QDialog>
-
-class QLabel;
-class QPushButton;
+#include <QLabel>
+#include <QPushButton>
 
 namespace kelvane {
 

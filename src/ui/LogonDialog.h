@@ -1,12 +1,12 @@
 #pragma once
 
+// The controls are public members, so their classes come with the dialog.
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QWidget>
-
-class QGroupBox;
-class QLabel;
-class QLineEdit;
-class QPushButton;
-class QRadioButton;
 
 namespace kelvane {
 

@@ -1,19 +1,20 @@
 #pragma once
 
-#include <QMainWindow>
-#include <QString>
+#include "ui/BoardPicture.h"
+#include "ui/CaptionLabel.h"
 
-class QAction;
-class QGroupBox;
-class QLabel;
-class QLineEdit;
-class QMenu;
-class QPushButton;
+// The controls are public members, so their classes come with the window.
+#include <QAction>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMenu>
+#include <QPushButton>
+#include <QString>
 
 namespace kelvane {
 
-class BoardPicture;
-class CaptionLabel;
 class PrintSurface;
 
 // The main window frmMain: the board, the players' panel, the status line and the menu.
