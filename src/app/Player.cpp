@@ -73,7 +73,7 @@ void Player::connectMainWindow() {
 void Player::connectLink() {
     connect(&wskLink_, &SocketLink::ConnectionRequest, this,
             [this](qint32 id) { whenIdle([this, id] { wskLink_ConnectionRequest(id); }); });
-    connect(&wskLink_, &SocketLink::Connect, this,
+    connect(&wskLink_, &SocketLink::Connected, this,
             [this] { whenIdle([this] { wskLink_Connect(); }); });
     connect(&wskLink_, &SocketLink::DataArrival, this,
             [this](qint32 count) { whenIdle([this, count] { ReceiveMsg(count); }); });

@@ -7,6 +7,8 @@
 #include "link/MessageReader.h"
 #include "link/SocketLink.h"
 
+#include "ui/LogonDialog.h"
+
 #include <QObject>
 #include <QPointer>
 #include <deque>
@@ -16,7 +18,6 @@
 namespace kelvane {
 
 class MainWindow;
-class LogonDialog;
 struct WireMessage;
 
 struct PlayerServices {

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "Fakes.h"
+
+#include "app/Player.h"
+#include "ui/BoardPicture.h"
+#include "ui/LogonDialog.h"
+#include "ui/MainWindow.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTcpServer>
+#include <QTest>
+#include <memory>
+
+namespace kelvane::testing {
+
+// A port that was free a moment ago, chosen by the system.
+inline quint16 freePort() {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+// One player's program with substitute services, driven through its real widgets.
+struct TestPlayer {
+    FakeSound sound;
+    FakeBoxes boxes;
+    FakeEnd end;
+    std::unique_ptr<Player> player;
+
+    explicit TestPlayer(quint16 gamePort = 0)
+        : player(std::make_unique<Player>(PlayerServices{sound, boxes, end}, gamePort)) {
+        player->Main();
+    }
+
+    Player* operator->() { return player.get(); }
+    MainWindow& window() { return player->frmMain(); }
+
+    // Confirms the logon dialog as host; the link listens on a port the system chose.
+    void hostAs(const QString& name) {
+        LogonDialog* logon = player->frmLogon();
+        logon->txtName->setText(name);
+        QTest::mouseClick(logon->cmdOK, Qt::LeftButton);
+    }
+
+    void joinAs(const QString& name, const QString& address = QStringLiteral("127.0.0.1")) {
+        LogonDialog* logon = player->frmLogon();
+        QTest::mouseClick(logon->optClient, Qt::LeftButton);
+        logon->txtName->setText(name);
+        logon->txtIP->setText(address);
+        QTest::mouseClick(logon->cmdOK, Qt::LeftButton);
+    }
+
+    // A left click in the middle of the cell's click zone.
+    void clickCell(int column, int row, Qt::MouseButton button = Qt::LeftButton) {
+        const QPoint inPicture(21 * (column - 1) + 10, 20 * (row - 1) + 10);
+        QTest::mouseClick(window().picBoard, button, {}, inPicture + QPoint(1, 1));
+    }
+
+    int cell(int column, int row) const { return player->board().at(column, row); }
+};
+
+} // namespace kelvane::testing
