@@ -14,7 +14,11 @@ void Player::SendMsg(const QString& text) {
 // Reads everything that has arrived and acts on each whole message in order. A move or a
 // one-byte message is cut out exactly; a name or chat line takes the rest of its read.
 void Player::ReceiveMsg(qint32) {
-    const QList<WireMessage> messages = reader_.takeRead(wskLink_.GetData());
+    handleRead(wskLink_.GetData());
+}
+
+void Player::handleRead(const QByteArray& read) {
+    const QList<WireMessage> messages = reader_.takeRead(read);
     for (const WireMessage& message : messages) {
         if (ended_ || !dispatch(message))
             break;

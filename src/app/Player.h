@@ -51,6 +51,10 @@ public:
     QString status() const;
     bool boardTakesClicks() const;
 
+    // Acts on one read of the link, as if it had just arrived: the dispatcher's entry for
+    // the fuzz target, which has no socket.
+    void handleRead(const QByteArray& read);
+
 private:
     // Start-up and main window (Player.cpp)
     void Form_Load();
