@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include <cmath>
 #include <cstring>
 
 namespace kelvane {
@@ -14,6 +15,19 @@ namespace {
 
 // The bitmap sits inside a flat one-pixel black border.
 constexpr int BorderWidth = 1;
+
+// Qt hands widgets the pointer rounded to whole pixels. At a device pixel ratio above 1 it
+// can lie between two of them, and rounding would move every cell's click zone by a device
+// pixel; the event's position in its window is exact, so the rounding is undone from it.
+// An event made up by code may give that position in another frame: a difference of more
+// than half a pixel is no rounding, and then the position is taken as it is.
+QPointF ExactPosition(const QWidget& widget, const QMouseEvent& event) {
+    const QPointF rounded = event.position();
+    const QPointF error = event.scenePosition() - widget.mapTo(widget.window(), rounded);
+    if (std::abs(error.x()) > 0.5 || std::abs(error.y()) > 0.5)
+        return rounded;
+    return rounded + error;
+}
 
 } // namespace
 
@@ -62,7 +76,7 @@ void BoardPicture::paintEvent(QPaintEvent*) {
 void BoardPicture::mouseReleaseEvent(QMouseEvent* event) {
     event->accept();
     emit mouseUp(event->button(), event->modifiers(),
-                 event->position() - QPointF(BorderWidth, BorderWidth));
+                 ExactPosition(*this, *event) - QPointF(BorderWidth, BorderWidth));
 }
 
 } // namespace kelvane
