@@ -257,8 +257,9 @@ class Match:
 
     def loss_box(self):
         windows = self.x.wait_windows(2, 5)
+        found = str(self.x.windows()) + self.program_state()
         if not self.checks.check("the script's five in a row opens a second window (the "
-                                 "loss box)", windows, str(self.x.windows()) + self.program_state()):
+                                 "loss box)", windows, found):
             return None
         box = next(w for w, g in windows.items() if g != self.main)
         geometry = windows[box]
@@ -281,8 +282,9 @@ class Match:
             return 1.15 < text_width(shot, status) / self.connected_width < 1.6
 
         held, shot = self.x.watch(four_characters, 3, "not-connected")
-        self.checks.check("the status line changes from 连线中 to 尚未连线 (by its width)", held,
-                          f"{self.connected_width} px before, {text_width(shot, status)} px now")
+        widths = f"{self.connected_width} px before, {text_width(shot, status)} px now"
+        self.checks.check("the status line changes from 连线中 to 尚未连线 (by its width)",
+                          held, widths)
 
     def exit_program(self):
         self.x.click(*layout.centre(self.area(layout.CMD_EXIT)))
