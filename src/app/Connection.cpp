@@ -34,10 +34,13 @@ void Player::wskLink_Connect() {
 // The peer closed without saying goodbye, the link broke, or the connect failed: the same
 // state as after the peer's leave message.
 void Player::wskLink_LinkLost() {
-    ReceiveMsg(0); // what the peer sent before it went is still acted on
-    if (ended_ || status() == captions::StatusNotConnected)
-        return;
-    receiveLeave();
+    ReceiveMsg(0);
+    // What the peer sent before it went is still acted on, first: messages go before held
+    // events.
+    heldEvents_.push_front([this] {
+        if (status() != captions::StatusNotConnected)
+            receiveLeave();
+    });
 }
 
 void Player::cmdExit_Click() {
@@ -61,6 +64,7 @@ void Player::cmdLink_Click() {
     if (connected())
         SendMsg(LeaveMessage());
     wskLink_.Close();
+    reader_.reset(); // what the closed link brought is no longer acted on
     setStatus(captions::StatusNotConnected);
     loadLogon();
     frmLogon_->show();

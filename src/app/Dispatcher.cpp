@@ -5,24 +5,80 @@
 #include "ui/BoardPicture.h"
 #include "ui/MainWindow.h"
 
+#include <optional>
+
 namespace kelvane {
 
 void Player::SendMsg(const QString& text) {
     wskLink_.SendData(text);
 }
 
-// Reads everything that has arrived and acts on each whole message in order. A move or a
-// one-byte message is cut out exactly; a name or chat line takes the rest of its read.
+// Takes everything that has arrived as one read. Its messages are acted on later, one per
+// turn of the event loop: a move or a one-byte message is cut out exactly; a name or chat
+// line takes the rest of its read.
 void Player::ReceiveMsg(qint32) {
-    handleRead(wskLink_.GetData());
+    reader_.addRead(wskLink_.GetData());
 }
 
 void Player::handleRead(const QByteArray& read) {
-    const QList<WireMessage> messages = reader_.takeRead(read);
-    for (const WireMessage& message : messages) {
-        if (ended_ || !dispatch(message))
-            break;
+    whenIdle([this, read] { reader_.addRead(read); });
+}
+
+bool Player::caughtUp() const {
+    return heldEvents_.empty() && !heldEventsPosted_ && busyDepth_ == 0;
+}
+
+void Player::runBusy(const std::function<void()>& handler) {
+    ++busyDepth_;
+    handler();
+    --busyDepth_;
+    if (busyDepth_ == 0)
+        postHeldEvents();
+}
+
+void Player::whenIdle(std::function<void()> event) {
+    if (ended_)
+        return;
+    heldEvents_.push_back(std::move(event));
+    runHeldEvents();
+}
+
+// One step: the next message of what has been read, else the next held event (and the
+// first message it brings). Steps never run inside a handler that waits for a sound or a
+// box, and every step gives the event loop a turn before the next, so a read of a hundred
+// thousand moves leaves the window free to paint and take clicks, and whatever arrives
+// meanwhile waits behind it in order.
+void Player::runHeldEvents() {
+    if (ended_ || busyDepth_ > 0 || runningHeldEvents_)
+        return;
+    runningHeldEvents_ = true;
+    std::optional<WireMessage> message = reader_.takeMessage();
+    const bool working = message || !heldEvents_.empty();
+    if (!message && !heldEvents_.empty()) {
+        const auto event = std::move(heldEvents_.front());
+        heldEvents_.pop_front();
+        event();
+        if (!ended_)
+            message = reader_.takeMessage();
     }
+    if (message && !ended_)
+        dispatch(*message);
+    runningHeldEvents_ = false;
+    if (working)
+        postHeldEvents();
+}
+
+void Player::postHeldEvents() {
+    if (heldEventsPosted_ || ended_)
+        return;
+    heldEventsPosted_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            heldEventsPosted_ = false;
+            runHeldEvents();
+        },
+        Qt::QueuedConnection);
 }
 
 // Returns false once the peer has left: whatever followed its leave is not acted on.
@@ -58,10 +114,12 @@ void Player::receiveName(const QString& payload) {
     }
 }
 
+// Whatever the peer sent after its leave goes with the link.
 void Player::receiveLeave() {
     setStatus(captions::StatusNotConnected);
     frmMain_->picBoard->setEnabled(false);
     wskLink_.Close();
+    reader_.reset();
 }
 
 } // namespace kelvane

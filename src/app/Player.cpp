@@ -75,8 +75,15 @@ void Player::connectLink() {
             [this](qint32 id) { whenIdle([this, id] { wskLink_ConnectionRequest(id); }); });
     connect(&wskLink_, &SocketLink::Connected, this,
             [this] { whenIdle([this] { wskLink_Connect(); }); });
-    connect(&wskLink_, &SocketLink::DataArrival, this,
-            [this](qint32 count) { whenIdle([this, count] { ReceiveMsg(count); }); });
+    connect(&wskLink_, &SocketLink::DataArrival, this, [this](qint32 count) {
+        if (readHeld_)
+            return;
+        readHeld_ = true;
+        whenIdle([this, count] {
+            readHeld_ = false;
+            ReceiveMsg(count);
+        });
+    });
     connect(&wskLink_, &SocketLink::LinkLost, this,
             [this] { whenIdle([this] { wskLink_LinkLost(); }); });
 }
@@ -84,40 +91,11 @@ void Player::connectLink() {
 void Player::endProgram() {
     ended_ = true;
     heldEvents_.clear();
+    reader_.reset();
     if (frmLogon_)
         frmLogon_->hide();
     frmMain_->hide();
     services_.end.endNow();
-}
-
-void Player::runBusy(const std::function<void()>& handler) {
-    ++busyDepth_;
-    handler();
-    --busyDepth_;
-    if (busyDepth_ == 0)
-        runHeldEvents();
-}
-
-void Player::whenIdle(std::function<void()> event) {
-    if (ended_)
-        return;
-    if (busyDepth_ > 0 || runningHeldEvents_) {
-        heldEvents_.push_back(std::move(event));
-        return;
-    }
-    event();
-}
-
-void Player::runHeldEvents() {
-    if (runningHeldEvents_)
-        return;
-    runningHeldEvents_ = true;
-    while (!heldEvents_.empty() && !ended_) {
-        auto event = std::move(heldEvents_.front());
-        heldEvents_.pop_front();
-        event();
-    }
-    runningHeldEvents_ = false;
 }
 
 } // namespace kelvane

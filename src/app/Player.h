@@ -52,8 +52,11 @@ public:
     bool boardTakesClicks() const;
 
     // Acts on one read of the link, as if it had just arrived: the dispatcher's entry for
-    // the fuzz target, which has no socket.
+    // the fuzz target, which has no socket. Like every read, its messages are acted on one
+    // per turn of the event loop.
     void handleRead(const QByteArray& read);
+    // True when every message and link event that has arrived has been acted on.
+    bool caughtUp() const;
 
 private:
     // Start-up and main window (Player.cpp)
@@ -102,9 +105,12 @@ private:
 
     // Handlers that wait for a sound or a message box run nested event loops. Socket
     // events that arrive meanwhile are held and run in order once the handler is done.
+    // Messages are acted on one per turn of the event loop, so that a peer's flood cannot
+    // hold the window (Dispatcher.cpp).
     void runBusy(const std::function<void()>& handler);
     void whenIdle(std::function<void()> event);
     void runHeldEvents();
+    void postHeldEvents();
 
     PlayerServices services_;
     Board board_;
@@ -118,6 +124,8 @@ private:
 
     int busyDepth_ = 0;
     bool runningHeldEvents_ = false;
+    bool heldEventsPosted_ = false;
+    bool readHeld_ = false; // a read is held: it takes all that arrives before it runs
     std::deque<std::function<void()>> heldEvents_;
     bool ended_ = false;
 };

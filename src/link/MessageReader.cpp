@@ -10,65 +10,103 @@ constexpr qsizetype MoveSize = 3;
 
 } // namespace
 
-QList<WireMessage> MessageReader::takeRead(const QByteArray& read) {
-    held_.append(read);
-    QList<WireMessage> messages;
-    qsizetype at = 0;
-    while (at < held_.size()) {
-        const qsizetype taken = takeMessage(at, messages);
-        if (taken == 0) {
-            break;
-        }
-        at += taken;
+void MessageReader::addRead(const QByteArray& read) {
+    if (read.isEmpty()) {
+        return;
     }
-    held_.remove(0, at);
+    queued_.push_back(read);
+    queuedBytes_ += read.size();
+}
+
+std::optional<WireMessage> MessageReader::takeMessage() {
+    for (;;) {
+        if (at_ < held_.size()) {
+            std::optional<WireMessage> message;
+            const qsizetype taken = takeMessageAt(at_, message);
+            if (taken > 0) {
+                at_ += taken;
+                if (message) {
+                    return message;
+                }
+                continue;
+            }
+        }
+        if (!takeNextRead()) {
+            return std::nullopt;
+        }
+    }
+}
+
+QList<WireMessage> MessageReader::takeRead(const QByteArray& read) {
+    addRead(read);
+    QList<WireMessage> messages;
+    while (std::optional<WireMessage> message = takeMessage()) {
+        messages.append(std::move(*message));
+    }
     return messages;
 }
 
 void MessageReader::reset() {
     held_.clear();
+    at_ = 0;
+    queued_.clear();
+    queuedBytes_ = 0;
     textScanResumesAt_ = 0;
 }
 
-qsizetype MessageReader::takeMessage(qsizetype at, QList<WireMessage>& messages) {
+bool MessageReader::takeNextRead() {
+    // What is left starts a message, which then starts held_ as its text scan expects.
+    held_.remove(0, at_);
+    at_ = 0;
+    if (queued_.empty()) {
+        return false;
+    }
+    held_.append(queued_.front());
+    queuedBytes_ -= queued_.front().size();
+    queued_.pop_front();
+    return true;
+}
+
+qsizetype MessageReader::takeMessageAt(qsizetype at, std::optional<WireMessage>& message) {
     const auto type = static_cast<MessageType>(held_.at(at));
     switch (type) {
     case MessageType::Move:
-        return takeMove(at, messages);
+        return takeMove(at, message);
     case MessageType::NewGame:
     case MessageType::Leave:
-        messages.append({type});
+        message = WireMessage{type};
         return 1;
     case MessageType::Name:
     case MessageType::Chat:
-        return takeText(type, at, messages);
+        return takeText(type, at, message);
     }
     // Not a message start: with no delimiter there is no telling where the next one begins.
     return held_.size() - at;
 }
 
-qsizetype MessageReader::takeMove(qsizetype at, QList<WireMessage>& messages) {
+qsizetype MessageReader::takeMove(qsizetype at, std::optional<WireMessage>& message) {
     if (held_.size() - at < MoveSize) {
         return 0;
     }
     const int column = static_cast<unsigned char>(held_.at(at + 1));
     const int row = static_cast<unsigned char>(held_.at(at + 2));
     if (isCoordinate(column) && isCoordinate(row)) {
-        messages.append({MessageType::Move, column, row});
+        message = WireMessage{MessageType::Move, column, row};
     }
     return MoveSize;
 }
 
-qsizetype MessageReader::takeText(MessageType type, qsizetype at, QList<WireMessage>& messages) {
+qsizetype MessageReader::takeText(MessageType type, qsizetype at,
+                                  std::optional<WireMessage>& message) {
     const bool resuming = at == 0 && textScanResumesAt_ > 0;
     const qsizetype scanFrom = resuming ? textScanResumesAt_ : at + 1;
-    if (endsInsideCharacter(held_, scanFrom)) {
+    if (endsInsideCharacter(held_, scanFrom) && held_.size() - at < MaxHeldText) {
         // Decoding now would turn the cut character into garbage: wait for its trail byte.
         textScanResumesAt_ = held_.size() - 1 - at;
         return 0;
     }
     textScanResumesAt_ = 0;
-    messages.append({type, 0, 0, fromAnsi(held_.mid(at + 1))});
+    message = WireMessage{type, 0, 0, fromAnsi(held_.mid(at + 1))};
     return held_.size() - at;
 }
 

@@ -20,6 +20,12 @@ namespace {
 // peer, so that a leave message sent just before the program ends is not lost.
 constexpr int FlushTimeoutMs = 3000;
 
+// What the socket takes from the system before the program has read it. A peer that sends
+// faster than the game acts on its messages is held back by TCP instead of filling memory,
+// and no single read is too big to act on at once. The longest line a text box holds,
+// 32767 Chinese characters, is 64 KiB in GBK.
+constexpr qint64 ReadBufferBytes = 256 * 1024;
+
 LinkError linkError(const QString& what) {
     return LinkError(what.toStdString());
 }
@@ -205,6 +211,7 @@ void SocketLink::dropRequests() {
 }
 
 void SocketLink::takeConnection(QTcpSocket* socket) {
+    socket->setReadBufferSize(ReadBufferBytes);
     socket_ = socket;
     lostState_ = sckClosed;
     connect(socket, &QTcpSocket::readyRead, this, &SocketLink::announceData);
@@ -243,6 +250,7 @@ void SocketLink::takeNewConnections() {
     while (server_ != nullptr && server_->hasPendingConnections()) {
         QTcpSocket* request = server_->nextPendingConnection();
         request->setParent(this); // outlives the server, which Close deletes
+        request->setReadBufferSize(ReadBufferBytes);
         const qint32 requestID = nextRequestID_++;
         requests_.insert(requestID, request);
         announced.append(requestID);
