@@ -1,8 +1,11 @@
+#include "app/DesktopLauncher.h"
 #include "app/DisplayCheck.h"
 #include "app/Player.h"
 #include "app/QtMessageBoxes.h"
+#include "app/QtModalDialogs.h"
 #include "app/QtMoveSound.h"
 #include "app/QuitProgram.h"
+#include "app/SystemRegistry.h"
 
 #include "Version.h"
 
@@ -27,7 +30,10 @@ int main(int argc, char* argv[]) {
     kelvane::QtMoveSound sound;
     kelvane::QtMessageBoxes boxes;
     kelvane::QuitProgram end;
-    kelvane::Player player({sound, boxes, end});
+    kelvane::QtModalDialogs dialogs;
+    kelvane::DesktopLauncher launcher;
+    const auto registry = kelvane::MakeSystemRegistry();
+    kelvane::Player player({sound, boxes, end, dialogs, launcher, *registry});
     player.Main();
     return QApplication::exec();
 }

@@ -67,6 +67,8 @@ void Player::connectMainWindow() {
     connect(w.mnuExit, &QAction::triggered, this, &Player::cmdExit_Click);
     connect(w.mnuLink, &QAction::triggered, this, &Player::cmdLink_Click);
     connect(w.mnuTalk, &QAction::triggered, this, &Player::SendTalk);
+    connect(w.mnuContent, &QAction::triggered, this, &Player::mnuContent_Click);
+    connect(w.mnuAbout, &QAction::triggered, this, &Player::mnuAbout_Click);
     connect(&w, &MainWindow::unloadRequested, this, &Player::Form_Unload);
 }
 

@@ -24,6 +24,9 @@ struct PlayerServices {
     MoveSound& sound;
     MessageBoxes& boxes;
     ProgramEnd& end;
+    ModalDialogs& dialogs;
+    Launcher& launcher;
+    Registry& registry;
 };
 
 // One player's whole program: the game state, the main window, the logon dialog and the
@@ -93,6 +96,10 @@ private:
 
     // Chat (Chat.cpp)
     void SendTalk();
+
+    // Help menu and About box (Help.cpp)
+    void mnuContent_Click();
+    void mnuAbout_Click();
 
     // Logon dialog (Logon.cpp)
     void loadLogon();

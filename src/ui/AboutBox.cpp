@@ -6,6 +6,7 @@
 
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 
@@ -72,6 +73,10 @@ void AboutBox::createTexts() {
 
     lblCopyright =
         TextLabel("Copyright (C) 2026 Kelvane 开发组", this, QRect(1200, 1920, 4095, 195));
+    // Moves without a button held reach only widgets that track the mouse.
+    lblCopyright->setMouseTracking(true);
+    lblCopyright->installEventFilter(this);
+    setMouseTracking(true);
 
     lblDisclaimer = TextLabel("警告：本程序受著作权法保护。未经授权，任何人不得擅自复制或传播本程序"
                               "的全部或部分，违者依法追究责任。",
@@ -90,6 +95,28 @@ void AboutBox::createButtons() {
 
     QWidget::setTabOrder(cmdOK, cmdSysInfo);
     cmdOK->setFocus();
+}
+
+bool AboutBox::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == lblCopyright) {
+        if (event->type() == QEvent::MouseMove) {
+            SetTextColour(lblCopyright, QColor(0, 255, 0));
+        } else if (event->type() == QEvent::MouseButtonRelease) {
+            const auto* release = static_cast<QMouseEvent*>(event);
+            if (release->button() == Qt::LeftButton &&
+                lblCopyright->rect().contains(release->position().toPoint()))
+                emit copyrightClicked();
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+// Moves over the notice line come here as well, passed on by the label, which does not take
+// them itself: only a move over the bare background turns the line black.
+void AboutBox::mouseMoveEvent(QMouseEvent* event) {
+    if (childAt(event->position().toPoint()) == nullptr)
+        SetTextColour(lblCopyright, Qt::black);
+    QDialog::mouseMoveEvent(event);
 }
 
 // OK is the cancel button as well: Esc presses it rather than just rejecting the box.

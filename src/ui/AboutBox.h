@@ -8,7 +8,9 @@
 namespace kelvane {
 
 // The About box frmAbout, as laid out: icon, title, version, description, the maker's notice
-// and warning, OK and the system-information button.
+// and warning, OK and the system-information button. The notice line lights up green under
+// the mouse and turns black again only over the bare background; what its click and the
+// buttons do is decided by the application.
 class AboutBox : public QDialog {
     Q_OBJECT
 
@@ -24,8 +26,14 @@ public:
     QLabel* lblVersion = nullptr;
     QLabel* lblDisclaimer = nullptr;
 
+signals:
+    // A left click on the notice line.
+    void copyrightClicked();
+
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:

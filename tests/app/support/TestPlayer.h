@@ -28,10 +28,14 @@ struct TestPlayer {
     FakeSound sound;
     FakeBoxes boxes;
     FakeEnd end;
+    FakeDialogs dialogs;
+    FakeLauncher launcher;
+    FakeRegistry registry;
     std::unique_ptr<Player> player;
 
     explicit TestPlayer(quint16 gamePort = 0)
-        : player(std::make_unique<Player>(PlayerServices{sound, boxes, end}, gamePort)) {
+        : player(std::make_unique<Player>(
+              PlayerServices{sound, boxes, end, dialogs, launcher, registry}, gamePort)) {
         player->Main();
     }
 

@@ -1,0 +1,12 @@
+#pragma once
+
+#include "app/Services.h"
+
+namespace kelvane {
+
+class QtModalDialogs : public ModalDialogs {
+public:
+    void showModal(QDialog& dialog) override;
+};
+
+} // namespace kelvane
