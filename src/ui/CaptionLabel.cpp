@@ -41,6 +41,13 @@ void CaptionLabel::setCaption(const QString& caption) {
     caption_ = caption;
     fitWidthToCaption();
     refreshShownText();
+    announceCaption();
+}
+
+void CaptionLabel::setAccessibleTitle(const QString& title) {
+    setAccessibleDescription(title);
+    if (caption_.isEmpty())
+        setAccessibleName(title);
 }
 
 void CaptionLabel::setAutoSizeMaxWidth(int maxWidth) {
@@ -82,6 +89,13 @@ void CaptionLabel::refreshShownText() {
     QLabel::setText(shown);
     const bool elided = cut || shown != caption_;
     setToolTip(elided ? PlainToolTip(BoundedPrefix(caption_, ToolTipLength)) : QString());
+}
+
+// Setting the name tells screen readers it changed, also when the caption is set again to the
+// same text: a chat line said twice is read out twice. A reader gets no more than a tooltip.
+void CaptionLabel::announceCaption() {
+    setAccessibleName(caption_.isEmpty() ? accessibleDescription()
+                                         : BoundedPrefix(caption_, ToolTipLength));
 }
 
 } // namespace kelvane

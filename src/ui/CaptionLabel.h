@@ -10,6 +10,8 @@ namespace kelvane {
 // shows only what fits, elided on the right, with the whole text as its tooltip.
 // Captions may come from the other player, so they are always shown as plain text.
 // Set captions with setCaption(); QLabel::setText() bypasses eliding.
+// Screen readers get the whole caption as the label's accessible name, and every new caption
+// is announced to them as a change of that name.
 class CaptionLabel : public QLabel {
     Q_OBJECT
 
@@ -18,6 +20,10 @@ public:
 
     void setCaption(const QString& caption);
     QString caption() const { return caption_; }
+
+    // What the label is for, e.g. "连线状态": its accessible description, and its accessible
+    // name while the caption is empty, so a screen reader never meets a nameless label.
+    void setAccessibleTitle(const QString& title);
 
     // A label with a maximum width sizes its width to each new caption, up to that many
     // pixels; until the first caption it keeps its layout width. 0 turns this off.
@@ -37,6 +43,7 @@ protected:
 private:
     void fitWidthToCaption();
     void refreshShownText();
+    void announceCaption();
 
     QString caption_;
     int autoSizeMaxWidth_ = 0;

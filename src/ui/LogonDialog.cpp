@@ -32,6 +32,16 @@ QLabel* SizedLabel(const QString& caption, QWidget* parent, int left, int top) {
     return label;
 }
 
+// Names a screen reader reads for the controls. The labels name their text boxes; buttons,
+// the frame and the option buttons are read by their captions.
+void NameForScreenReaders(LogonDialog& d) {
+    d.setAccessibleName("登录");
+    d.labName->setBuddy(d.txtName);
+    d.txtName->setAccessibleName("你的名字");
+    d.labIP->setBuddy(d.txtIP);
+    d.txtIP->setAccessibleName("主机IP地址");
+}
+
 } // namespace
 
 LogonDialog::LogonDialog(QWidget* parent)
@@ -42,6 +52,7 @@ LogonDialog::LogonDialog(QWidget* parent)
     setFixedSize(TwipsToPixels(4350), TwipsToPixels(1890));
     createControls();
     orderFocusChain();
+    NameForScreenReaders(*this);
     // The window gives this focus back when it is first activated.
     txtName->setFocus();
 }

@@ -66,6 +66,27 @@ QPushButton* PanelButton(QWidget* parent, const QString& caption, const QString&
     return button;
 }
 
+// Names a screen reader reads for the controls. Buttons and menus are read by their
+// captions and tooltips; the labels are read by their captions, and by these titles while
+// they have none.
+void NameForScreenReaders(MainWindow& w) {
+    w.fraContainer->setAccessibleName("对局信息");
+    w.labBlack->setAccessibleTitle("黑方玩家");
+    w.labBlackScore->setAccessibleTitle("黑方战绩");
+    w.labWhite->setAccessibleTitle("白方玩家");
+    w.labWhiteScore->setAccessibleTitle("白方战绩");
+    w.labHe->setAccessibleTitle("对方名字");
+    w.labHeSay->setAccessibleTitle("对方的话");
+    w.labI->setAccessibleTitle("我的名字");
+    w.labISay->setAccessibleTitle("我的话");
+    w.txtMsg->setAccessibleName("对话内容");
+    w.txtMsg->setAccessibleDescription("输入要发送给对方的一句话");
+    w.picBoard->setAccessibleName("棋盘");
+    w.picBoard->setAccessibleDescription("十五乘十五的棋盘，点击空格落子");
+    w.picBlock->setAccessibleName("棋子图样");
+    w.lblStatus->setAccessibleTitle("连线状态");
+}
+
 } // namespace
 
 // The client area below the menu bar. It keeps everything printed on it in an image that
@@ -132,6 +153,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     createStatusLine();
     createMenus();
     orderFocusChain();
+    NameForScreenReaders(*this);
     // The window gives this focus back when it is first activated.
     picBoard->setFocus();
     setClientSize(TwipsToPixels(LayoutClientWidth), TwipsToPixels(LayoutClientHeight));
