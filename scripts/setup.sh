@@ -12,6 +12,7 @@ KELVANE_PACKAGES=(
     libgtest-dev libbenchmark-dev
     fonts-wqy-microhei
     xvfb xdotool x11-utils
+    dbus at-spi2-core python3-pyatspi
 )
 
 kelvane_missing_packages() {
