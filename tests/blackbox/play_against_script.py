@@ -109,6 +109,7 @@ class Match:
     def start(self):
         self.x.start_display()
         print(f"display {self.x.display}", flush=True)
+        self.x.add_keys_for(PLAYER_NAME + CHAT_FROM_PROGRAM)
         self.x.start_program()
         windows = self.x.wait_windows(2, 10)
         self.checks.require("the program shows two windows titled Kelvane", windows,

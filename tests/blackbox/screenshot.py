@@ -67,8 +67,15 @@ class Screenshot:
         return tuple(self.rgb[i:i + 3])
 
     def region(self, x, y, width, height):
-        """The pixels of a rectangle, row by row."""
-        return [self.pixel(x + dx, y + dy) for dy in range(height) for dx in range(width)]
+        """The pixels of a rectangle, row by row; the part off the screen is left out."""
+        left, right = max(x, 0), min(x + width, self.width)
+        top, bottom = max(y, 0), min(y + height, self.height)
+        pixels = []
+        for row in range(top, bottom):
+            start = (row * self.width + left) * 3
+            line = self.rgb[start:start + (right - left) * 3]
+            pixels += zip(line[0::3], line[1::3], line[2::3])
+        return pixels
 
     def count(self, x, y, width, height, predicate):
         return sum(1 for rgb in self.region(x, y, width, height) if predicate(rgb))

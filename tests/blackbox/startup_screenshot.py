@@ -260,8 +260,9 @@ class StartupScreen:
 
     def main_window_pixels(self, shot):
         x, y, w, h = self.main
-        return [shot.pixel(px, py) for py in range(y, y + h) for px in range(x, x + w)
-                if not inside((px, py), self.dialog)]
+        pixels = shot.region(x, y, w, h)
+        return [rgb for i, rgb in enumerate(pixels)
+                if not inside((x + i % w, y + i // w), self.dialog)]
 
     def end_through_dialog(self):
         self.x.click(*layout.centre(layout.offset(layout.CMD_END, *self.dialog[:2])))

@@ -18,11 +18,11 @@ _GRID_PIXELS = 70
 
 
 def classify(shot, client, column, row):
-    area = client.bitmap_rect(layout.sprite_rect(column, row))
-    dark = shot.count(*area, is_dark)
-    red = shot.count(*area, is_red)
-    light = shot.count(*area, is_light_grey_or_white)
-    background = shot.count(*area, lambda rgb: rgb == BOARD_BACKGROUND)
+    pixels = shot.region(*client.bitmap_rect(layout.sprite_rect(column, row)))
+    dark = sum(1 for rgb in pixels if is_dark(rgb))
+    red = sum(1 for rgb in pixels if is_red(rgb))
+    light = sum(1 for rgb in pixels if is_light_grey_or_white(rgb))
+    background = sum(1 for rgb in pixels if rgb == BOARD_BACKGROUND)
     if red >= _SHEEN_PIXELS:
         return BLACK_LATEST if dark >= _SHEEN_PIXELS else WHITE_LATEST
     if red == 0 and dark >= _STONE_PIXELS:

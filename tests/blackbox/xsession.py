@@ -14,6 +14,7 @@ import subprocess
 import tempfile
 import time
 
+import keymap
 from screenshot import Screenshot
 
 SKIP = 77
@@ -202,6 +203,11 @@ class XSession:
 
     def key(self, *keys):
         self.xdotool("key", "--delay", 40, *keys)
+
+    def add_keys_for(self, text):
+        """Gives the keyboard keys for text's Chinese characters; best before the program
+        starts, so it reads them with its first keymap."""
+        keymap.bind_characters(self.display, text)
 
     def type_text(self, text):
         self.xdotool("type", "--delay", 60, text)
