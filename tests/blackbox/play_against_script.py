@@ -52,6 +52,24 @@ def text_width(shot, area):
     return extent[1] - extent[0] + 1 if extent else 0
 
 
+def same_characters(before, after, count, before_at=0, after_at=0):
+    """Whether `count` characters of one label's text, from character `before_at` on, show
+    pixel for pixel in another's from character `after_at` on.
+
+    Both are dark_columns of labels in one font; Chinese characters and full-width
+    punctuation share one advance, whatever its size in pixels.
+    """
+    for advance in range(6, 25):
+        start, span = before_at * advance, count * advance
+        offset = after_at * advance
+        if max(start, offset) + span > min(len(before), len(after)):
+            break
+        part = before[start:start + span]
+        if sum(map(sum, part)) >= 20 and part == after[offset:offset + span]:
+            return True
+    return False
+
+
 class Match:
     def __init__(self, session, host, checks):
         self.x = session
@@ -100,6 +118,9 @@ class Match:
     def program_state(self):
         code = self.x.process.poll()
         return "" if code is None else f"; the program has exited with code {code}"
+
+    def columns(self, shot, label):
+        return shot.dark_columns(*self.area(label))
 
     def click_cell(self, cell):
         self.x.click(*self.client.cell_centre(*cell))
@@ -163,6 +184,15 @@ class Match:
                           held)
         self.checks.check("the program's own name shows in the white player's label",
                           has_text(shot, self.area(layout.LAB_WHITE)))
+        black = self.columns(shot, layout.LAB_BLACK)
+        white = self.columns(shot, layout.LAB_WHITE)
+        peer_name = self.columns(shot, layout.LAB_HE)
+        self.checks.check("脚本 in 黑方：脚本 is the 脚本 of 脚本说：, pixel for pixel",
+                          same_characters(peer_name, black, 2, 0, 3))
+        self.checks.check("方： in 黑方：脚本 is the 方： of 白方：玩家, pixel for pixel",
+                          same_characters(black, white, 2, 1, 1))
+        self.checks.check("while 黑 and 白 differ", not same_characters(black, white, 1))
+        self.connected_status = shot.dark_columns(*self.area(layout.LBL_STATUS))
         self.connected_width = text_width(shot, self.area(layout.LBL_STATUS))
         self.checks.check("the status line shows a caption (连线中)", self.connected_width > 0)
         self.expect_silence("the program sends nothing more after the names")
@@ -220,21 +250,25 @@ class Match:
         self.host.send(peer.chat(CHAT_TO_PROGRAM))
         held, _ = self.x.watch(lambda s: has_text(s, self.area(layout.LAB_HE_SAY)), 3,
                                "chat-received")
-        self.checks.check("the script's chat line 你好 shows in the peer's chat label",
-                          held, self.program_state())
+        self.checks.check("the script's chat line 你好 shows in the peer's chat label, and "
+                          "the program runs on", held and self.x.process.poll() is None,
+                          self.program_state())
         self.x.click(*layout.centre(self.area(layout.TXT_MSG)))
         self.x.type_text(CHAT_FROM_PROGRAM)
         self.x.key("Return")
         self.expect_bytes(f"Enter in the chat box sends 5 + GBK({CHAT_FROM_PROGRAM})",
                           peer.chat(CHAT_FROM_PROGRAM))
-        held, _ = self.x.watch(lambda s: has_text(s, self.area(layout.LAB_I_SAY)), 3,
-                               "chat-sent")
+        held, shot = self.x.watch(lambda s: has_text(s, self.area(layout.LAB_I_SAY)), 3,
+                                  "chat-sent")
         self.checks.check("the program's own chat line shows in its chat label", held)
+        self.checks.check("its 你好 matches the script's 你好 in the peer's label, pixel for "
+                          "pixel", same_characters(self.columns(shot, layout.LAB_HE_SAY),
+                                                   self.columns(shot, layout.LAB_I_SAY), 2))
 
     def lose(self):
         before = self.x.screenshot()
-        scores = [before.region(*self.area(label))
-                  for label in (layout.LAB_BLACK_SCORE, layout.LAB_WHITE_SCORE)]
+        records = [self.columns(before, label)
+                   for label in (layout.LAB_BLACK_SCORE, layout.LAB_WHITE_SCORE)]
         self.send_black(BLACK_MOVES[-1])
         box = self.loss_box()
         if box is None:
@@ -249,18 +283,27 @@ class Match:
         self.checks.check("Return dismisses the loss box", gone, str(self.x.windows()))
         shot = self.check_board("after the box the board shows the five, the last highlighted",
                                 "after-loss")
-        after = [shot.region(*self.area(label))
-                 for label in (layout.LAB_BLACK_SCORE, layout.LAB_WHITE_SCORE)]
-        self.checks.check("both record labels change: a win for black, a loss for white",
-                          all(a != b for a, b in zip(scores, after)))
+        self.check_records(records, shot)
         self.click_cell(EMPTY_CELL)
         self.expect_silence("after the loss the board takes no click")
+
+    def check_records(self, before, shot):
+        # 战绩： 0胜 0败 becomes 战绩： 1胜 0败 for black and 战绩： 0胜 1败 for white: black's
+        # label changes at its win count, left of where white's changes, at its loss count.
+        after = [self.columns(shot, label)
+                 for label in (layout.LAB_BLACK_SCORE, layout.LAB_WHITE_SCORE)]
+        black, white = ([i for i, (a, b) in enumerate(zip(old, new)) if a != b]
+                        for old, new in zip(before, after))
+        self.checks.check("the record books a win for black and a loss for white",
+                          black and white and max(black) < min(white),
+                          f"black's record changed in columns {black[:1] + black[-1:]}, "
+                          f"white's in {white[:1] + white[-1:]}")
 
     def loss_box(self):
         windows = self.x.wait_windows(2, 5)
         found = str(self.x.windows()) + self.program_state()
-        if not self.checks.check("the script's five in a row opens a second window (the "
-                                 "loss box)", windows, found):
+        if not self.checks.check("the script's five in a row opens a second window titled "
+                                 "Kelvane (the loss box)", windows, found):
             return None
         box = next(w for w, g in windows.items() if g != self.main)
         geometry = windows[box]
@@ -284,8 +327,11 @@ class Match:
 
         held, shot = self.x.watch(four_characters, 3, "not-connected")
         widths = f"{self.connected_width} px before, {text_width(shot, status)} px now"
-        self.checks.check("the status line changes from 连线中 to 尚未连线 (by its width)",
+        self.checks.check("the status line grows by one character (连线中 to 尚未连线)",
                           held, widths)
+        self.checks.check("its 3rd and 4th characters are the 1st and 2nd of 连线中, pixel "
+                          "for pixel", same_characters(
+                              self.connected_status, shot.dark_columns(*status), 2, 0, 2))
 
     def exit_program(self):
         self.x.click(*layout.centre(self.area(layout.CMD_EXIT)))

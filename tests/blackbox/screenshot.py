@@ -86,6 +86,11 @@ class Screenshot:
                    if any(is_dark(self.pixel(x + dx, y + dy), limit) for dy in range(height))]
         return (columns[0], columns[-1]) if columns else None
 
+    def dark_columns(self, x, y, width, height, limit=100):
+        """Each column of a rectangle as a tuple of flags, one per row: dark or not."""
+        return [tuple(is_dark(self.pixel(x + dx, y + dy), limit) for dy in range(height))
+                for dx in range(width)]
+
     def save_png(self, path):
         rows = b"".join(
             b"\x00" + self.rgb[y * self.width * 3:(y + 1) * self.width * 3]
