@@ -53,6 +53,8 @@ AboutBox::AboutBox(QWidget* parent)
     silver.setColor(QPalette::Window, QColor(192, 192, 192));
     picIcon->setPalette(silver);
     picIcon->setGeometry(QRect(QPoint(TwipsToPixels(240), TwipsToPixels(240)), QSize(32, 32)));
+    // A picture has no text for a screen reader to read; the other controls are read by theirs.
+    picIcon->setAccessibleName("程序图标");
 
     createTexts();
     createButtons();

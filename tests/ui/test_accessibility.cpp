@@ -1,3 +1,4 @@
+#include "ui/AboutBox.h"
 #include "ui/BoardPicture.h"
 #include "ui/CaptionLabel.h"
 #include "ui/LogonDialog.h"
@@ -10,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+using kelvane::AboutBox;
 using kelvane::CaptionLabel;
 using kelvane::LogonDialog;
 using kelvane::MainWindow;
@@ -181,6 +183,20 @@ private slots:
         QList<QAccessibleInterface*> shown;
         CollectShown(Accessible(&d), shown);
         QCOMPARE(shown.size(), 9);
+        for (QAccessibleInterface* iface : shown)
+            QVERIFY2(!iface->text(QAccessible::Name).isEmpty(), qPrintable(Describe(iface)));
+    }
+
+    void everyControlOfTheAboutBoxHasAName() {
+        AboutBox box;
+        QCOMPARE(NameOf(box.picIcon), QString("程序图标"));
+        QCOMPARE(NameOf(box.cmdOK), QString("OK"));
+        QCOMPARE(NameOf(box.cmdSysInfo), QString("System Info..."));
+        box.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&box));
+        QList<QAccessibleInterface*> shown;
+        CollectShown(Accessible(&box), shown);
+        QCOMPARE(shown.size(), 8);
         for (QAccessibleInterface* iface : shown)
             QVERIFY2(!iface->text(QAccessible::Name).isEmpty(), qPrintable(Describe(iface)));
     }
