@@ -34,8 +34,10 @@ public:
     qsizetype heldBytes() const { return held_.size() - at_ + queuedBytes_; }
 
     // A name or chat line cut inside a character stops waiting for the rest once it holds
-    // this many bytes, so a peer cannot make us hold its bytes for ever.
-    static constexpr qsizetype MaxHeldText = 16 * 1024 * 1024;
+    // this many bytes: a peer whose every read ends inside a character would otherwise make
+    // us hold all it sends, and decode it all at once in the end. Our own longest line is
+    // 64 KiB.
+    static constexpr qsizetype MaxHeldText = 2 * 1024 * 1024;
 
 private:
     // Each returns the bytes it took from held_ at `at`; 0 means wait for the next read.

@@ -10,16 +10,18 @@
 //   host              listen on a system-chosen loopback port; answers "port N", then
 //                     accepts one player
 //   send HEX          send the bytes at once
-//   burst MIB HEX     send the bytes repeated until MIB mebibytes have gone, as fast as
-//                     the player takes them; stops quietly when the player closes
+//   burst MIB HEX [FIRST]  send FIRST, then the bytes of HEX repeated until MIB mebibytes
+//                     have gone, as fast as the player takes them; stops quietly when the
+//                     player closes
 //   trickle HEX       send the bytes one per system call, with no delay between them
 //   read N            wait until N bytes have come from the player; answers them in hex
 //   close             close the connection
 
 #include <QByteArray>
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QProcess>
-#include <QTest>
+#include <QTimer>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -32,6 +34,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -72,8 +75,9 @@ private:
         }
         if (command == "burst") {
             long mebibytes = 0;
-            words >> mebibytes >> hex;
-            burst(fromHex(hex), mebibytes * 1024 * 1024);
+            std::string first;
+            words >> mebibytes >> hex >> first;
+            burst(fromHex(first), fromHex(hex), mebibytes * 1024 * 1024);
             return true;
         }
         if (command == "trickle") {
@@ -158,13 +162,15 @@ private:
         return true;
     }
 
-    void burst(const QByteArray& pattern, long total) {
-        QByteArray block;
+    void burst(const QByteArray& first, const QByteArray& pattern, long total) {
+        QByteArray block = first;
         while (block.size() < 64 * 1024)
             block += pattern;
         for (long sent = 0; sent < total; sent += block.size()) {
             if (!sendAll(block))
                 return; // the player closed: the flood ends here
+            if (sent == 0)
+                block.remove(0, first.size());
         }
     }
 
@@ -188,6 +194,26 @@ inline bool runAsPeerIfAsked(int& exitCode) {
         return false;
     exitCode = PeerMode().run();
     return true;
+}
+
+// Runs the event loop, as the program's own loop runs, until done() holds or the time is up.
+// (QTest::qWaitFor sleeps 10 ms between passes of the loop, which starves a player that acts
+// on one message per turn of the loop.)
+inline bool runLoopUntil(const std::function<bool()>& done, int timeoutMs = 10000) {
+    if (done())
+        return true;
+    QEventLoop loop;
+    QTimer poll, deadline;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+    deadline.setSingleShot(true);
+    poll.start(2);
+    deadline.start(timeoutMs);
+    loop.exec();
+    return done();
 }
 
 // The test's handle on a peer process.
@@ -217,7 +243,7 @@ public:
     // none came within the time.
     QByteArray answer(int timeoutMs = 10000) {
         QByteArray line;
-        (void)QTest::qWaitFor(
+        (void)runLoopUntil(
             [&] {
                 if (!process_.canReadLine())
                     return false;
