@@ -14,6 +14,9 @@ KELVANE_PACKAGES=(
     xvfb xdotool x11-utils
     dbus at-spi2-core python3-pyatspi
 )
+# What the checks add: clang, libFuzzer and the sanitizer run-times, and the symbolizer that
+# names the lines in their reports.
+KELVANE_CHECK_PACKAGES=(clang libclang-rt-14-dev llvm-14)
 
 kelvane_missing_packages() {
     local pkg
