@@ -11,18 +11,14 @@ Exit status: 0 all checks passed, 1 a check failed, 77 skipped (tools or port mi
 Screenshots and the program's output are kept in a temporary folder, named on start.
 """
 
-import os
-import signal
 import sys
 
 import layout
 import peer
 import stones
-from checks import Checks, report_abort
-from screenshot import is_dark
-from xsession import SKIP, XSession, missing_tools
+from glyphs import has_text, same_characters, text_width
+from runner import Skip, run
 
-TIME_LIMIT = 60
 PLAYER_NAME = "玩家"
 SCRIPT_CAPTION = "黑方：脚本"
 CHAT_TO_PROGRAM = "你好"
@@ -35,39 +31,8 @@ EMPTY_CELL = (5, 5)
 QUIET = 0.8
 
 
-class TimeLimit(Exception):
-    pass
-
-
 def cell_name(cell):
     return f"{chr(64 + cell[0])}{cell[1]}"
-
-
-def has_text(shot, area):
-    return shot.count(*area, is_dark) >= 10
-
-
-def text_width(shot, area):
-    extent = shot.dark_extent(*area)
-    return extent[1] - extent[0] + 1 if extent else 0
-
-
-def same_characters(before, after, count, before_at=0, after_at=0):
-    """Whether `count` characters of one label's text, from character `before_at` on, show
-    pixel for pixel in another's from character `after_at` on.
-
-    Both are dark_columns of labels in one font; Chinese characters and full-width
-    punctuation share one advance, whatever its size in pixels.
-    """
-    for advance in range(6, 25):
-        start, span = before_at * advance, count * advance
-        offset = after_at * advance
-        if max(start, offset) + span > min(len(before), len(after)):
-            break
-        part = before[start:start + span]
-        if sum(map(sum, part)) >= 20 and part == after[offset:offset + span]:
-            return True
-    return False
 
 
 class Match:
@@ -340,45 +305,16 @@ class Match:
                           f"exit code {code}")
 
 
-def on_time_limit(signum, frame):
-    raise TimeLimit(f"the whole run took longer than {TIME_LIMIT} s")
-
-
-def main(argv):
-    if len(argv) != 2:
-        print(__doc__.strip(), file=sys.stderr)
-        return 2
-    program = argv[1]
-    missing = missing_tools()
-    if missing:
-        print(f"SKIP: not installed: {', '.join(missing)}")
-        return SKIP
-    if not os.access(program, os.X_OK):
-        print(f"FAIL: no program at {program}")
-        return 1
+def open_host():
     try:
-        host = peer.ScriptedHost()
+        return peer.ScriptedHost()
     except peer.PortBusy as error:
-        print(f"SKIP: {error}; the program always uses that port, so it cannot be played now")
-        return SKIP
-    checks = Checks()
-    session = XSession(program)
-    print(f"screenshots and logs: {session.shots_dir}", flush=True)
-    signal.signal(signal.SIGALRM, on_time_limit)
-    signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
-    signal.alarm(TIME_LIMIT)
-    try:
-        Match(session, host, checks).run()
-    except Exception as error:  # every failure still ends in the summary and the clean-up
-        report_abort(error, checks)
-    finally:
-        signal.alarm(0)
-        session.close()
-        host.close()
-    if checks.failed:
-        print("program output:\n" + session.program_output())
-    return checks.summary()
+        raise Skip(f"{error}; the program always uses that port, so it cannot be played now")
+
+
+def play(session, checks, host):
+    Match(session, host, checks).run()
 
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv))
+    sys.exit(run(sys.argv, __doc__, play, prepare=open_host))

@@ -10,17 +10,14 @@ Usage: startup_screenshot.py PATH/TO/kelvane
 Exit status: 0 all checks passed, 1 a check failed, 77 skipped (tools missing).
 """
 
-import os
-import signal
 import sys
 
 import board_bitmap
 import layout
-from checks import Checks, report_abort
+from runner import run
 from screenshot import BOARD_BACKGROUND, is_dark
-from xsession import SCREEN_HEIGHT, SCREEN_WIDTH, SKIP, XSession, missing_tools
+from xsession import SCREEN_HEIGHT, SCREEN_WIDTH
 
-TIME_LIMIT = 60
 # The coordinate texts' top-left corners, in twips of the main window's client area.
 LETTER_TOP = layout.PIC_BOARD_TWIPS[1] - 240
 NUMBER_LEFT = layout.PIC_BOARD_TWIPS[0] - 240
@@ -28,10 +25,6 @@ NUMBER_LEFT = layout.PIC_BOARD_TWIPS[0] - 240
 # numbers have 16 px before the board's border.
 GLYPH_WIDTH, GLYPH_HEIGHT = 10, 14
 NUMBER_WIDTH = 15
-
-
-class TimeLimit(Exception):
-    pass
 
 
 def letter_left(i):
@@ -271,39 +264,9 @@ class StartupScreen:
                           f"exit code {code}")
 
 
-def on_time_limit(signum, frame):
-    raise TimeLimit(f"the whole run took longer than {TIME_LIMIT} s")
-
-
-def main(argv):
-    if len(argv) != 2:
-        print(__doc__.strip(), file=sys.stderr)
-        return 2
-    program = argv[1]
-    missing = missing_tools()
-    if missing:
-        print(f"SKIP: not installed: {', '.join(missing)}")
-        return SKIP
-    if not os.access(program, os.X_OK):
-        print(f"FAIL: no program at {program}")
-        return 1
-    checks = Checks()
-    session = XSession(program)
-    print(f"screenshots and logs: {session.shots_dir}", flush=True)
-    signal.signal(signal.SIGALRM, on_time_limit)
-    signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
-    signal.alarm(TIME_LIMIT)
-    try:
-        StartupScreen(session, checks).run()
-    except Exception as error:  # every failure still ends in the summary and the clean-up
-        report_abort(error, checks)
-    finally:
-        signal.alarm(0)
-        session.close()
-    if checks.failed:
-        print("program output:\n" + session.program_output())
-    return checks.summary()
+def look(session, checks, _):
+    StartupScreen(session, checks).run()
 
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv))
+    sys.exit(run(sys.argv, __doc__, look))
