@@ -10,6 +10,8 @@
 #include "Version.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <iostream>
 
 int main(int argc, char* argv[]) {
@@ -26,6 +28,11 @@ int main(int argc, char* argv[]) {
     // The logon dialog is the only window for a while, and the main window is disabled
     // then; quitting is always explicit.
     QApplication::setQuitOnLastWindowClosed(false);
+    // The whole interface is Chinese, the buttons of Qt's own message boxes included.
+    QTranslator qtTexts;
+    if (qtTexts.load(QStringLiteral("qtbase_zh_CN"),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTexts);
 
     kelvane::QtMoveSound sound;
     kelvane::QtMessageBoxes boxes;

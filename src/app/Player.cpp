@@ -70,6 +70,13 @@ void Player::connectMainWindow() {
     connect(w.mnuContent, &QAction::triggered, this, &Player::mnuContent_Click);
     connect(w.mnuAbout, &QAction::triggered, this, &Player::mnuAbout_Click);
     connect(&w, &MainWindow::unloadRequested, this, &Player::Form_Unload);
+    // While the logon dialog is open it keeps the keyboard, as a modal dialog would.
+    connect(&w, &MainWindow::activatedWhileDisabled, this, [this] {
+        if (frmLogon_) {
+            frmLogon_->raise();
+            frmLogon_->activateWindow();
+        }
+    });
 }
 
 void Player::connectLink() {

@@ -262,6 +262,12 @@ void MainWindow::printAt(double xTwips, double yTwips, const QString& text) {
     surface_->print(QPointF(TwipsToPixelsF(xTwips), TwipsToPixelsF(yTwips)), text);
 }
 
+void MainWindow::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && !isEnabled())
+        emit activatedWhileDisabled();
+}
+
 void MainWindow::closeEvent(QCloseEvent* event) {
     event->ignore();
     emit unloadRequested();

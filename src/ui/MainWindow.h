@@ -70,8 +70,12 @@ signals:
     // The user closed the window. The window stays open: what closing means is the
     // application's decision.
     void unloadRequested();
+    // The window became the active one while disabled: a window manager may hand the
+    // focus to a disabled window, where typing goes nowhere.
+    void activatedWhileDisabled();
 
 protected:
+    void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
