@@ -11,7 +11,8 @@ KELVANE_PACKAGES=(
     qt6-base-dev qt6-multimedia-dev libgl-dev
     libgtest-dev libbenchmark-dev
     fonts-wqy-microhei
-    xvfb xdotool x11-utils
+    qt6-translations-l10n
+    xvfb xdotool x11-utils imagemagick
     dbus at-spi2-core python3-pyatspi
 )
 # What the checks add: clang, libFuzzer and the sanitizer run-times, and the symbolizer that
