@@ -5,6 +5,8 @@
 #include "ui/BoardPicture.h"
 #include "ui/MainWindow.h"
 
+#include <QElapsedTimer>
+
 #include <optional>
 
 namespace kelvane {
@@ -43,26 +45,39 @@ void Player::whenIdle(std::function<void()> event) {
     runHeldEvents();
 }
 
-// One step: the next message of what has been read, else the next held event (and the
-// first message it brings). Steps never run inside a handler that waits for a sound or a
-// box, and every step gives the event loop a turn before the next, so a read of a hundred
-// thousand moves leaves the window free to paint and take clicks, and whatever arrives
-// meanwhile waits behind it in order.
+// How long one turn of the event loop may go on acting on what has arrived before it lets
+// the window paint and take clicks. A message that waits for the sound or a box ends the
+// turn by itself.
+constexpr qint64 TurnBudgetNs = 5'000'000;
+
+// Steps, each the next message of what has been read, else the next held event (and the
+// first message it brings), until nothing is left or the turn's time is up; then the
+// event loop gets its turn before the next steps. Steps never run inside a handler that
+// waits for a sound or a box. So a read of a hundred thousand moves leaves the window free
+// to paint and take clicks, and whatever arrives meanwhile waits behind it in order.
 void Player::runHeldEvents() {
     if (ended_ || busyDepth_ > 0 || runningHeldEvents_)
         return;
     runningHeldEvents_ = true;
-    std::optional<WireMessage> message = reader_.takeMessage();
-    const bool working = message || !heldEvents_.empty();
-    if (!message && !heldEvents_.empty()) {
-        const auto event = std::move(heldEvents_.front());
-        heldEvents_.pop_front();
-        event();
-        if (!ended_)
-            message = reader_.takeMessage();
-    }
-    if (message && !ended_)
-        dispatch(*message);
+    const auto step = [this] {
+        std::optional<WireMessage> message = reader_.takeMessage();
+        const bool working = message || !heldEvents_.empty();
+        if (!message && !heldEvents_.empty()) {
+            const auto event = std::move(heldEvents_.front());
+            heldEvents_.pop_front();
+            event();
+            if (!ended_)
+                message = reader_.takeMessage();
+        }
+        if (message && !ended_)
+            dispatch(*message);
+        return working;
+    };
+    QElapsedTimer turn;
+    turn.start();
+    bool working = step();
+    while (working && !ended_ && turn.nsecsElapsed() < TurnBudgetNs)
+        working = step();
     runningHeldEvents_ = false;
     if (working)
         postHeldEvents();

@@ -23,8 +23,9 @@ constexpr int FlushTimeoutMs = 3000;
 // What the socket takes from the system before the program has read it. A peer that sends
 // faster than the game acts on its messages is held back by TCP instead of filling memory,
 // and no single read is too big to act on at once. The longest line a text box holds,
-// 32767 Chinese characters, is 64 KiB in GBK.
-constexpr qint64 ReadBufferBytes = 256 * 1024;
+// 32767 Chinese characters, is 64 KiB in GBK; a few megabytes of chat still go in a few
+// reads.
+constexpr qint64 ReadBufferBytes = 1024 * 1024;
 
 LinkError linkError(const QString& what) {
     return LinkError(what.toStdString());

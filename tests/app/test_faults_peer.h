@@ -200,20 +200,25 @@ inline bool runAsPeerIfAsked(int& exitCode) {
 // (QTest::qWaitFor sleeps 10 ms between passes of the loop, which starves a player that acts
 // on one message per turn of the loop.)
 inline bool runLoopUntil(const std::function<bool()>& done, int timeoutMs = 10000) {
-    if (done())
+    // done() is asked once per check and never again once it holds: it may take what it
+    // looks at, as a line read from a pipe.
+    bool met = done();
+    if (met)
         return true;
     QEventLoop loop;
     QTimer poll, deadline;
     QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (done())
+        if (!met && done()) {
+            met = true;
             loop.quit();
+        }
     });
     QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
     deadline.setSingleShot(true);
     poll.start(2);
     deadline.start(timeoutMs);
     loop.exec();
-    return done();
+    return met;
 }
 
 // The test's handle on a peer process.
