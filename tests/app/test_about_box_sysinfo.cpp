@@ -1,12 +1,14 @@
 // The About box's "System Info..." button: every way from the registry to a started tool or
-// to the one message, with a recording registry, a recording launcher and real folders.
+// to the one message, with a recording registry and launcher and real folders; and the
+// desktop's stand-in registry against real programs on a real PATH.
 #include "support/Fakes.h"
 
 #include "app/About.h"
+#include "app/DesktopRegistry.h"
+#include "app/GetKeyValue.h"
 #include "ui/AboutBox.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -19,156 +21,113 @@ const QString ToolKey = QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools\\MSINF
 const QString FolderKey = QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools Location");
 const QString Unavailable = QStringLiteral("System Information Is Unavailable At This Time");
 // A path that exists on no test machine: the first value is started without a file test.
-const QString MsInfoPath =
-    QStringLiteral("C:\\Program Files\\Common Files\\Microsoft Shared\\MSInfo\\msinfo32.exe");
+const QByteArray MsInfoPath =
+    "C:\\Program Files\\Common Files\\Microsoft Shared\\MSInfo\\msinfo32.exe";
+const QString InFolder = QStringLiteral("<folder>\\MSINFO32.EXE");
 
-constexpr quint32 RegMultiSz = 7;
+constexpr int NoValue = 0, RegBinary = 3, RegMultiSz = 7;
+enum Folder { NoFolder, WithProgram, WithoutProgram, ProgramIsAFolder };
 
-// One About box over a plain main window, with recording services.
-struct Box {
-    QWidget frmMain;
-    FakeRegistry registry;
-    FakeLauncher launcher;
-    FakeBoxes boxes;
-    About about{AboutServices{registry, launcher, boxes}, frmMain};
-
-    void clickSystemInfo() { QTest::mouseClick(about.frmAbout().cmdSysInfo, Qt::LeftButton); }
-
-    bool showedOnlyTheMessage() const {
-        return boxes.texts == QStringList{Unavailable} &&
-               boxes.titles == QStringList{QStringLiteral("Kelvane")} &&
-               boxes.withIcon == QList<bool>{false} &&
-               boxes.parents == QList<QWidget*>{&about.frmAbout()};
-    }
-    QStringList keysRead() const {
-        QStringList keys;
-        for (const auto& open : registry.opens)
-            keys << open.path;
-        return keys;
-    }
+// The first value (its type and data), the second value's folder, whether starting fails, and
+// what comes of it: the command lines started and the message or not.
+struct Case {
+    const char* name = "";
+    quint32 firstType = NoValue;
+    QByteArray firstData;
+    Folder folder = NoFolder;
+    bool startFails = false;
+    QStringList started;
+    bool message = false;
 };
 
-bool MakeFile(const QString& path) {
+QList<Case> Cases() {
+    const QString path = QString::fromLatin1(MsInfoPath);
+    const QByteArray c1023(1023, 'C'), c1024(1024, 'C');
+    const QByteArray twoTexts("C:\\one\0C:\\two\0", 14), number("\x4C\x3D\x2E\x1F", 4);
+    // clang-format off
+    return {
+        {"first value as it stands", RegSz,      MsInfoPath + '\0', WithProgram,      false, {path},         false},
+        {"first value cannot start", RegSz,      MsInfoPath,        WithProgram,      true,  {path},         true},
+        {"up to the first zero",     RegSz,      twoTexts,          NoFolder,         false, {"C:\\one"},    false},
+        {"zero from the buffer",     RegSz,      c1023,             NoFolder,         false, {c1023},        false},
+        {"1024 bytes, no zero",      RegSz,      c1024,             WithProgram,      false, {},             true},
+        {"over 1024 bytes",          RegSz,      c1024 + '\0',      WithProgram,      false, {InFolder},     false},
+        {"number as text",           RegDword,   number,            NoFolder,         false, {"&h1F2E3D4C"}, false},
+        {"another type",             RegMultiSz, "C:\\a.exe",       WithProgram,      false, {QString()},    true},
+        {"folder with the program",  NoValue,    {},                WithProgram,      false, {InFolder},     false},
+        {"folder without it",        NoValue,    {},                WithoutProgram,   false, {},             true},
+        {"folder of that name",      NoValue,    {},                ProgramIsAFolder, false, {},             true},
+        {"no value at all",          NoValue,    {},                NoFolder,         false, {},             true},
+    };
+    // clang-format on
+}
+
+bool MakeFile(const QString& path, bool executable = true) {
     QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write("MZ") == 2;
+    const QFile::Permissions readWrite = QFile::ReadOwner | QFile::WriteOwner;
+    return file.open(QIODevice::WriteOnly) && file.write("#!/bin/sh\n") > 0 &&
+           file.setPermissions(executable ? readWrite | QFile::ExeOwner : readWrite);
 }
 
 } // namespace
+
+Q_DECLARE_METATYPE(Case)
 
 class TestAboutBoxSysInfo : public QObject {
     Q_OBJECT
 
 private slots:
-    void theFirstValueIsStartedAsItStands() {
-        Box box;
-        box.registry.setString(ToolKey, "PATH", MsInfoPath);
-        box.registry.setString(FolderKey, "MSINFO", "C:\\Elsewhere");
-        box.clickSystemInfo();
-        QCOMPARE(box.launcher.programs, QStringList{MsInfoPath});
-        QVERIFY(box.boxes.texts.isEmpty());
-        QCOMPARE(box.keysRead(), QStringList{ToolKey});
-        QCOMPARE(box.registry.openKeys(), 0);
+    void systemInfoFromTheRegistry_data() {
+        QTest::addColumn<Case>("c");
+        for (const Case& c : Cases())
+            QTest::newRow(c.name) << c;
     }
 
-    void theFirstValueThatCannotStartGivesTheMessageAndTheBoxStays() {
-        Box box;
-        box.registry.setString(ToolKey, "PATH", MsInfoPath);
-        box.launcher.fails = true;
-        box.about.frmAbout().show();
-        box.clickSystemInfo();
-        QCOMPARE(box.launcher.programs, QStringList{MsInfoPath});
-        QVERIFY(box.showedOnlyTheMessage());
-        QVERIFY(box.about.frmAbout().isVisible());
+    void systemInfoFromTheRegistry() {
+        QFETCH(Case, c);
+        QWidget frmMain;
+        FakeRegistry registry;
+        FakeLauncher launcher;
+        FakeBoxes boxes;
+        About about({registry, launcher, boxes}, frmMain);
+        QTemporaryDir dir;
+        if (c.firstType != NoValue)
+            registry.keys[ToolKey]["PATH"] = {c.firstType, c.firstData};
+        if (c.folder != NoFolder)
+            registry.keys[FolderKey]["MSINFO"] = {RegSz, QFile::encodeName(dir.path()) + '\0'};
+        if (c.folder == WithProgram)
+            QVERIFY(MakeFile(dir.filePath("MSINFO32.EXE")));
+        if (c.folder == ProgramIsAFolder)
+            QVERIFY(QDir(dir.path()).mkdir("MSINFO32.EXE"));
+        launcher.fails = c.startFails;
+        about.frmAbout().show();
+        QTest::mouseClick(about.frmAbout().cmdSysInfo, Qt::LeftButton);
 
-        // The box is left open: the button can be pressed again.
-        box.clickSystemInfo();
-        QCOMPARE(box.boxes.texts.size(), 2);
+        QCOMPARE(launcher.programs, c.started.replaceInStrings("<folder>", dir.path()));
+        const int shown = c.message ? 1 : 0;
+        QCOMPARE(boxes.texts, QStringList(shown, Unavailable));
+        QCOMPARE(boxes.titles, QStringList(shown, QStringLiteral("Kelvane")));
+        QCOMPARE(boxes.withIcon, QList<bool>(shown, false));
+        QCOMPARE(boxes.parents, QList<QWidget*>(shown, &about.frmAbout()));
+        QVERIFY(about.frmAbout().isVisible());
+        // Every key is closed, also one that did not open and one whose read failed.
+        QCOMPARE(registry.closed.size(), registry.opened.size());
+        QCOMPARE(registry.openKeys, 0);
     }
 
-    void theFolderOfTheSecondValueIsUsedWhenItHoldsTheProgram() {
-        Box box;
-        QTemporaryDir folder;
-        QVERIFY(MakeFile(QDir(folder.path()).filePath("MSINFO32.EXE")));
-        box.registry.setString(FolderKey, "MSINFO", folder.path());
-        box.clickSystemInfo();
-        QCOMPARE(box.launcher.programs, QStringList{folder.path() + "\\MSINFO32.EXE"});
-        QVERIFY(box.boxes.texts.isEmpty());
-        QCOMPARE(box.keysRead(), (QStringList{ToolKey, FolderKey}));
-        QCOMPARE(box.registry.closes, (QList<RegistryKey>{0, 1}));
-    }
-
-    void aFolderWithoutTheProgramGivesTheMessage() {
-        Box box;
-        QTemporaryDir folder;
-        QVERIFY(MakeFile(QDir(folder.path()).filePath("msinfo32.exe.bak")));
-        QVERIFY(QDir(folder.path()).mkdir("Sub"));
-        QVERIFY(MakeFile(QDir(folder.path()).filePath("Sub/MSINFO32.EXE")));
-        box.registry.setString(FolderKey, "MSINFO", folder.path());
-        box.clickSystemInfo();
-        QVERIFY(box.launcher.programs.isEmpty());
-        QVERIFY(box.showedOnlyTheMessage());
-
-        // A folder of that name is no program either.
-        Box again;
-        QTemporaryDir other;
-        QVERIFY(QDir(other.path()).mkdir("MSINFO32.EXE"));
-        again.registry.setString(FolderKey, "MSINFO", other.path());
-        again.clickSystemInfo();
-        QVERIFY(again.launcher.programs.isEmpty());
-        QVERIFY(again.showedOnlyTheMessage());
-    }
-
-    void noValueAtAllGivesTheMessage() {
-        Box box;
-        box.clickSystemInfo();
-        QVERIFY(box.launcher.programs.isEmpty());
-        QVERIFY(box.showedOnlyTheMessage());
-        QCOMPARE(box.keysRead(), (QStringList{ToolKey, FolderKey}));
-    }
-
-    void aFirstValueOfAnotherTypeStartsAnEmptyPathAndFails() {
-        Box box;
-        box.registry.set(ToolKey, "PATH", RegMultiSz, QByteArray("C:\\a.exe\0\0", 10));
-        QTemporaryDir folder;
-        QVERIFY(MakeFile(QDir(folder.path()).filePath("MSINFO32.EXE")));
-        box.registry.setString(FolderKey, "MSINFO", folder.path());
-        box.clickSystemInfo();
-        // Found, so the second value is never read; the empty path does not start.
-        QCOMPARE(box.launcher.programs, QStringList{QString()});
-        QVERIFY(box.showedOnlyTheMessage());
-        QCOMPARE(box.keysRead(), QStringList{ToolKey});
-    }
-
-    void aFirstValueWithoutAZeroByteGivesTheMessage() {
-        Box box;
-        box.registry.set(ToolKey, "PATH", RegSz, QByteArray(1024, 'C'));
-        QTemporaryDir folder;
-        QVERIFY(MakeFile(QDir(folder.path()).filePath("MSINFO32.EXE")));
-        box.registry.setString(FolderKey, "MSINFO", folder.path());
-        box.clickSystemInfo();
-        // The error goes straight to the message, past the second value.
-        QVERIFY(box.launcher.programs.isEmpty());
-        QVERIFY(box.showedOnlyTheMessage());
-        QCOMPARE(box.keysRead(), QStringList{ToolKey});
-        QCOMPARE(box.registry.openKeys(), 0);
-    }
-
-    void aFirstValueTooLargeForTheBufferCountsAsMissing() {
-        Box box;
-        box.registry.set(ToolKey, "PATH", RegSz, QByteArray(1500, 'C') + '\0');
-        QTemporaryDir folder;
-        QVERIFY(MakeFile(QDir(folder.path()).filePath("MSINFO32.EXE")));
-        box.registry.setString(FolderKey, "MSINFO", folder.path());
-        box.clickSystemInfo();
-        QCOMPARE(box.launcher.programs, QStringList{folder.path() + "\\MSINFO32.EXE"});
-        QVERIFY(box.boxes.texts.isEmpty());
-    }
-
-    void aNumberIsStartedInItsTextForm() {
-        Box box;
-        box.registry.set(ToolKey, "PATH", RegDword, QByteArray("\x10\x00\x00\x00", 4));
-        box.clickSystemInfo();
-        QCOMPARE(box.launcher.programs, QStringList{QStringLiteral("&h10")});
+    void theDesktopRegistryNamesThePreferredSystemInfoProgram() {
+        QTemporaryDir first, second, empty;
+        QVERIFY(MakeFile(first.filePath("hardinfo"), false)); // not a program: skipped
+        QVERIFY(MakeFile(first.filePath("kinfocenter")));
+        QVERIFY(MakeFile(second.filePath("gnome-system-monitor")));
+        PathOverride path(first.path() + ':' + second.path());
+        DesktopRegistry registry;
+        QString text;
+        QVERIFY(GetKeyValue(registry, HkeyLocalMachine, ToolKey, "PATH", text));
+        QCOMPARE(text, second.filePath("gnome-system-monitor"));
+        QVERIFY(!GetKeyValue(registry, HkeyLocalMachine, FolderKey, "MSINFO", text));
+        PathOverride nothing(empty.path());
+        QVERIFY(!GetKeyValue(registry, HkeyLocalMachine, ToolKey, "PATH", text));
     }
 };
 

@@ -1,115 +1,52 @@
 // The move sound service on a machine without audio: it must find "Move.wav" by relative
 // name in whatever the current directory is at the time, and fall back to the beep at once.
-
 #include "app/QtMoveSound.h"
 
 #include <QAudioDevice>
 #include <QDir>
-#include <QFile>
 #include <QMediaDevices>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QtEndian>
 
 using namespace kelvane;
-
-namespace {
-
 using Outcome = QtMoveSound::Outcome;
-
-void AppendLE(QByteArray& out, quint32 value, int bytes) {
-    for (int i = 0; i < bytes; ++i)
-        out.append(static_cast<char>((value >> (8 * i)) & 0xff));
-}
-
-// A valid 50 ms, 16-bit mono WAV of silence.
-QByteArray SilentWave() {
-    const quint32 rate = 22050, samples = rate / 20, dataBytes = samples * 2;
-    QByteArray wave("RIFF");
-    AppendLE(wave, 36 + dataBytes, 4);
-    wave.append("WAVEfmt ");
-    AppendLE(wave, 16, 4);
-    AppendLE(wave, 1, 2);
-    AppendLE(wave, 1, 2);
-    AppendLE(wave, rate, 4);
-    AppendLE(wave, rate * 2, 4);
-    AppendLE(wave, 2, 2);
-    AppendLE(wave, 16, 2);
-    wave.append("data");
-    AppendLE(wave, dataBytes, 4);
-    wave.append(QByteArray(dataBytes, '\0'));
-    return wave;
-}
-
-bool WriteFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-bool MachineHasAudioOutput() {
-    return !QMediaDevices::audioOutputs().isEmpty();
-}
-
-} // namespace
 
 class TestMoveSound : public QObject {
     Q_OBJECT
 
 private slots:
-    void init() { startDir_ = QDir::currentPath(); }
-    void cleanup() { QDir::setCurrent(startDir_); }
-
-    void missingFileBeepsAndReturns();
-    void directoryNamedLikeTheSoundIsNoSound();
-    void looksUpTheFileInTheCurrentDirectoryOfEachCall();
-
-private:
-    QString startDir_;
+    void looksUpTheFileInTheCurrentDirectoryOfEachCall() {
+        QTemporaryDir without, folderOfThatName, with;
+        QVERIFY(QDir(folderOfThatName.path()).mkdir("Move.wav"));
+        // A valid WAV header of 16-bit mono PCM at 22050 Hz, with four bytes of silence.
+        QFile wave(with.filePath("Move.wav"));
+        QVERIFY(wave.open(QIODevice::WriteOnly));
+        QCOMPARE(
+            wave.write(QByteArray::fromHex("524946462800000057415645666d74201000000001000100"
+                                           "2256000044ac000002001000646174610400000000000000")),
+            48);
+        wave.close();
+        // Playing a file that is found needs a machine without a sound device: tests never
+        // wait for audio.
+        const bool audio = !QMediaDevices::audioOutputs().isEmpty();
+        const QString saved = QDir::currentPath();
+        QtMoveSound sound;
+        const std::pair<QString, Outcome> calls[] = {
+            {without.path(), Outcome::BeepedNoFile},
+            {folderOfThatName.path(), Outcome::BeepedNoFile},
+            {with.path(), Outcome::BeepedNoAudioOutput},
+            {without.path(), Outcome::BeepedNoFile},
+        };
+        for (const auto& [directory, outcome] : calls) {
+            if (audio && outcome == Outcome::BeepedNoAudioOutput)
+                continue;
+            QVERIFY(QDir::setCurrent(directory));
+            sound.playToEnd();
+            QDir::setCurrent(saved);
+            QCOMPARE(sound.lastOutcome(), outcome);
+        }
+    }
 };
-
-void TestMoveSound::missingFileBeepsAndReturns() {
-    QTemporaryDir empty;
-    QVERIFY(empty.isValid());
-    QVERIFY(QDir::setCurrent(empty.path()));
-    QtMoveSound sound;
-    QCOMPARE(sound.lastOutcome(), Outcome::NothingYet);
-    sound.playToEnd();
-    QCOMPARE(sound.lastOutcome(), Outcome::BeepedNoFile);
-    sound.playToEnd();
-    QCOMPARE(sound.lastOutcome(), Outcome::BeepedNoFile);
-}
-
-void TestMoveSound::directoryNamedLikeTheSoundIsNoSound() {
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    QVERIFY(QDir(dir.path()).mkdir("Move.wav"));
-    QVERIFY(QDir::setCurrent(dir.path()));
-    QtMoveSound sound;
-    sound.playToEnd();
-    QCOMPARE(sound.lastOutcome(), Outcome::BeepedNoFile);
-}
-
-void TestMoveSound::looksUpTheFileInTheCurrentDirectoryOfEachCall() {
-    if (MachineHasAudioOutput())
-        QSKIP("this machine has a sound device; tests never wait for audio");
-    QTemporaryDir without, with;
-    QVERIFY(without.isValid() && with.isValid());
-    QVERIFY(WriteFile(QDir(with.path()).filePath("Move.wav"), SilentWave()));
-    QtMoveSound sound;
-
-    QVERIFY(QDir::setCurrent(without.path()));
-    sound.playToEnd();
-    QCOMPARE(sound.lastOutcome(), Outcome::BeepedNoFile);
-
-    // The file is found now, and only the missing device stops it from playing.
-    QVERIFY(QDir::setCurrent(with.path()));
-    sound.playToEnd();
-    QCOMPARE(sound.lastOutcome(), Outcome::BeepedNoAudioOutput);
-
-    QVERIFY(QDir::setCurrent(without.path()));
-    sound.playToEnd();
-    QCOMPARE(sound.lastOutcome(), Outcome::BeepedNoFile);
-}
 
 QTEST_MAIN(TestMoveSound)
 #include "test_move_sound.moc"

@@ -3,9 +3,10 @@
 #include "app/Services.h"
 
 #include <QDialog>
-#include <QList>
+#include <QFile>
 #include <QMap>
 #include <QStringList>
+#include <algorithm>
 #include <cstring>
 #include <functional>
 
@@ -23,11 +24,10 @@ struct FakeSound : MoveSound {
     }
 };
 
-// Answers every message box at once, remembering its title and text. whileOpen runs while
-// the box would be on screen.
+// Answers every message box at once, remembering what it showed. whileOpen runs while the
+// box would be on screen.
 struct FakeBoxes : MessageBoxes {
-    QStringList titles;
-    QStringList texts;
+    QStringList titles, texts;
     QList<bool> withIcon;
     QList<QWidget*> parents;
     std::function<void(const QString& text)> whileOpen;
@@ -54,14 +54,17 @@ struct FakeEnd : ProgramEnd {
     void endNow() override { ++ends; }
 };
 
-// Shows a dialog application-modal, as exec() would, but without a nested event loop:
-// whileOpen acts as the user while it is up; if the dialog is still open after that, it is
-// closed, as a click on its OK button would.
+// Shows a dialog application-modal without a nested event loop: whileOpen acts as the user;
+// a dialog still open after that is closed, as its OK button would. Given `real`, it counts
+// the dialog and hands it over to that service instead.
 struct FakeDialogs : ModalDialogs {
     int shown = 0;
     std::function<void(QDialog& dialog)> whileOpen;
+    ModalDialogs* real = nullptr;
     void showModal(QDialog& dialog) override {
         ++shown;
+        if (real)
+            return real->showModal(dialog);
         dialog.setWindowModality(Qt::ApplicationModal);
         dialog.show();
         if (whileOpen)
@@ -74,119 +77,76 @@ struct FakeDialogs : ModalDialogs {
 // Records what would have been started. Like the real launcher, it cannot start an empty
 // command line; `fails` makes every start fail.
 struct FakeLauncher : Launcher {
-    QStringList programs;
-    QStringList editedFiles;
-    QStringList addresses;
+    QStringList programs, editedFiles, addresses;
     bool fails = false;
-    std::function<void()> whileStarting;
-    bool startProgram(const QString& commandLine) override {
-        programs << commandLine;
-        return starts() && !commandLine.trimmed().isEmpty();
+    bool startProgram(const QString& line) override {
+        return record(programs, line) && !line.trimmed().isEmpty();
     }
-    bool openInTextEditor(const QString& path) override {
-        editedFiles << path;
-        return starts();
-    }
-    bool openInBrowser(const QString& address) override {
-        addresses << address;
-        return starts();
-    }
+    bool openInTextEditor(const QString& path) override { return record(editedFiles, path); }
+    bool openInBrowser(const QString& address) override { return record(addresses, address); }
 
 private:
-    bool starts() {
-        if (whileStarting)
-            whileStarting();
+    bool record(QStringList& calls, const QString& call) {
+        calls << call;
         return !fails;
     }
 };
 
-// An in-memory registry with the Win32 calls' statuses and sizes, which records every call
-// so that tests can follow the steps of a read. Keys and value names are compared without
-// regard to case, as the registry does.
+// An in-memory HKEY_LOCAL_MACHINE: keys[path][value name] = {type, data}, a string's data with
+// or without its zero byte. It records the keys opened and closed, and answers only calls with
+// the arguments a careful Win32 caller passes: options 0, full access, no reserved pointer and
+// a zeroed buffer of 1024 bytes.
 struct FakeRegistry : Registry {
-    struct Value {
-        quint32 type = RegSz;
-        QByteArray data;
-    };
-    struct OpenCall {
-        RegistryKey root;
-        QString path;
-        quint32 options;
-        quint32 access;
-    };
-    struct QueryCall {
-        RegistryKey key;
-        QString name;
-        quint32 bufferSize;
-        bool bufferZeroed;
-        bool reservedIsNull;
-    };
-
-    QList<OpenCall> opens;
-    QList<QueryCall> queries;
-    QList<RegistryKey> closes;
-
-    // A value under HKEY_LOCAL_MACHINE; a string's data is given with or without its zero.
-    void set(const QString& keyPath, const QString& name, quint32 type, const QByteArray& data) {
-        keys_[keyPath.toLower()][name.toLower()] = Value{type, data};
-    }
-    void setString(const QString& keyPath, const QString& name, const QString& text) {
-        set(keyPath, name, RegSz, text.toLocal8Bit() + '\0');
-    }
-    int openKeys() const { return openKeys_; }
+    QMap<QString, QMap<QString, std::pair<quint32, QByteArray>>> keys;
+    QStringList opened;        // a key's handle is its place in this list, from 1
+    QList<RegistryKey> closed; // 0 for a key that did not open
+    int openKeys = 0;
 
     long RegOpenKeyExA(RegistryKey root, const char* subKey, quint32 options, quint32 access,
                        RegistryKey* result) override {
-        const QString path = QString::fromLocal8Bit(subKey);
-        opens << OpenCall{root, path, options, access};
-        if (root != HkeyLocalMachine || !keys_.contains(path.toLower()))
+        opened << QString::fromLocal8Bit(subKey);
+        if (options != 0 || access != KeyAllAccess)
+            return 87; // ERROR_INVALID_PARAMETER
+        if (root != HkeyLocalMachine || !keys.contains(opened.last()))
             return ErrorFileNotFound;
-        handles_ << path.toLower();
-        ++openKeys_;
-        *result = static_cast<RegistryKey>(handles_.size());
+        ++openKeys;
+        *result = static_cast<RegistryKey>(opened.size());
         return ErrorSuccess;
     }
 
     long RegQueryValueExA(RegistryKey key, const char* valueName, quint32* reserved, quint32* type,
                           unsigned char* data, quint32* dataSize) override {
+        if (reserved || *dataSize != 1024 ||
+            std::any_of(data, data + 1024, [](auto byte) { return byte != 0; }))
+            return 87; // ERROR_INVALID_PARAMETER
+        const auto values = keys.value(opened.value(int(key) - 1));
         const QString name = QString::fromLocal8Bit(valueName);
-        queries << QueryCall{key, name, *dataSize, isZeroed(data, *dataSize), reserved == nullptr};
-        if (key == 0 || key > RegistryKey(handles_.size()))
-            return ErrorInvalidHandle;
-        const auto& values = keys_[handles_[int(key) - 1]];
-        if (!values.contains(name.toLower()))
+        if (!values.contains(name))
             return ErrorFileNotFound;
-        const Value& value = values[name.toLower()];
-        const auto size = static_cast<quint32>(value.data.size());
-        const quint32 room = *dataSize;
-        *dataSize = size;
-        *type = value.type;
-        if (size > room)
+        const auto [valueType, value] = values.value(name);
+        *type = valueType;
+        *dataSize = static_cast<quint32>(value.size());
+        if (*dataSize > 1024)
             return ErrorMoreData;
-        std::memcpy(data, value.data.constData(), size);
+        std::memcpy(data, value.constData(), *dataSize);
         return ErrorSuccess;
     }
 
     long RegCloseKey(RegistryKey key) override {
-        closes << key;
-        if (key == 0 || key > RegistryKey(handles_.size()))
+        closed << key;
+        if (key == 0)
             return ErrorInvalidHandle;
-        --openKeys_;
+        --openKeys;
         return ErrorSuccess;
     }
+};
 
-private:
-    static bool isZeroed(const unsigned char* data, quint32 size) {
-        for (quint32 i = 0; i < size; ++i) {
-            if (data[i] != 0)
-                return false;
-        }
-        return true;
-    }
-
-    QMap<QString, QMap<QString, Value>> keys_;
-    QStringList handles_;
-    int openKeys_ = 0;
+// Stands in for the programs installed: PATH names only the given folders until the end of
+// the scope.
+struct PathOverride {
+    const QByteArray saved = qgetenv("PATH");
+    explicit PathOverride(const QString& path) { qputenv("PATH", QFile::encodeName(path)); }
+    ~PathOverride() { qputenv("PATH", saved); }
 };
 
 } // namespace kelvane::testing
