@@ -213,6 +213,15 @@ void SocketLink::dropRequests() {
 
 void SocketLink::takeConnection(QTcpSocket* socket) {
     socket->setReadBufferSize(ReadBufferBytes);
+    // A move is three bytes and waits for nothing: without this, TCP may hold it back
+    // until the peer acknowledges what went before, which can take tens of milliseconds.
+    const auto sendAtOnce = [socket] {
+        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    };
+    if (socket->state() == QAbstractSocket::ConnectedState)
+        sendAtOnce();
+    else
+        connect(socket, &QTcpSocket::connected, socket, sendAtOnce);
     socket_ = socket;
     lostState_ = sckClosed;
     connect(socket, &QTcpSocket::readyRead, this, &SocketLink::announceData);

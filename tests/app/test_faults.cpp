@@ -158,6 +158,23 @@ private slots:
         QCOMPARE(stonesOn(side.player), 1);
     }
 
+    // Moves are three bytes: both ends send them at once instead of letting TCP gather
+    // them while an acknowledgement is outstanding, which stalls a move by tens of ms.
+    void bothEndsSendSmallMessagesAtOnce() {
+        const quint16 port = freePort();
+        TestPlayer host(port);
+        host.hostAs(QStringLiteral("玩家"));
+        TestPlayer joiner(port);
+        joiner.joinAs(QStringLiteral("玩家"));
+        QTRY_COMPARE(host->status(), Connected);
+        QTRY_COMPARE(joiner->status(), Connected);
+        for (TestPlayer* side : {&host, &joiner}) {
+            const auto sockets = (*side)->wskLink().findChildren<QTcpSocket*>();
+            QCOMPARE(sockets.size(), 1);
+            QCOMPARE(sockets.first()->socketOption(QAbstractSocket::LowDelayOption).toInt(), 1);
+        }
+    }
+
     // A refused connect ends as not connected; its failure must not later close the link
     // that the next logon opens.
     void aRefusedConnectDoesNotHauntTheNextLink() {
