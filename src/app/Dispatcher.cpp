@@ -15,9 +15,9 @@ void Player::SendMsg(const QString& text) {
     wskLink_.SendData(text);
 }
 
-// Takes everything that has arrived as one read. Its messages are acted on later, one per
-// turn of the event loop: a move or a one-byte message is cut out exactly; a name or chat
-// line takes the rest of its read.
+// Takes everything that has arrived as one read. Its messages are acted on in order, a few
+// milliseconds' worth per turn of the event loop: a move or a one-byte message is cut out
+// exactly; a name or chat line takes the rest of its read.
 void Player::ReceiveMsg(qint32) {
     reader_.addRead(wskLink_.GetData());
 }
@@ -96,7 +96,8 @@ void Player::postHeldEvents() {
         Qt::QueuedConnection);
 }
 
-// Returns false once the peer has left: whatever followed its leave is not acted on.
+// Returns false for the peer's leave, after which nothing that came with it is acted on:
+// receiveLeave drops it with the link.
 bool Player::dispatch(const WireMessage& message) {
     switch (message.type) {
     case MessageType::Move:

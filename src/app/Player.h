@@ -55,8 +55,8 @@ public:
     bool boardTakesClicks() const;
 
     // Acts on one read of the link, as if it had just arrived: the dispatcher's entry for
-    // the fuzz target, which has no socket. Like every read, its messages are acted on one
-    // per turn of the event loop.
+    // the fuzz target, which has no socket. Like every read, its messages are acted on a
+    // few milliseconds' worth per turn of the event loop.
     void handleRead(const QByteArray& read);
     // True when every message and link event that has arrived has been acted on.
     bool caughtUp() const;
@@ -112,8 +112,8 @@ private:
 
     // Handlers that wait for a sound or a message box run nested event loops. Socket
     // events that arrive meanwhile are held and run in order once the handler is done.
-    // Messages are acted on one per turn of the event loop, so that a peer's flood cannot
-    // hold the window (Dispatcher.cpp).
+    // Messages are acted on a few milliseconds' worth per turn of the event loop, so that
+    // a peer's flood cannot hold the window (Dispatcher.cpp).
     void runBusy(const std::function<void()>& handler);
     void whenIdle(std::function<void()> event);
     void runHeldEvents();

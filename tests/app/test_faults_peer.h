@@ -278,8 +278,6 @@ public:
         return process_.waitForFinished(5000);
     }
 
-    qint64 pid() const { return process_.processId(); }
-
 private:
     QProcess process_;
     QByteArray reply_;
