@@ -1,6 +1,7 @@
 #include "ui/LogonDialog.h"
 
 #include "ui/Fonts.h"
+#include "ui/ScreenCentre.h"
 #include "ui/Twips.h"
 
 #include <QCloseEvent>
@@ -10,7 +11,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 
 namespace kelvane {
 
@@ -116,11 +116,7 @@ void LogonDialog::keyPressEvent(QKeyEvent* event) {
 void LogonDialog::showEvent(QShowEvent* event) {
     if (!centred_) {
         centred_ = true;
-        if (const QScreen* screen = this->screen()) {
-            QRect frame = frameGeometry();
-            frame.moveCenter(screen->availableGeometry().center());
-            move(frame.topLeft());
-        }
+        CentreOnScreen(*this);
     }
     QWidget::showEvent(event);
 }

@@ -4,6 +4,7 @@
 #include "ui/CaptionLabel.h"
 #include "ui/Fonts.h"
 #include "ui/Pictures.h"
+#include "ui/ScreenCentre.h"
 #include "ui/Twips.h"
 
 #include <QAction>
@@ -17,7 +18,6 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
-#include <QScreen>
 
 #include <algorithm>
 
@@ -289,11 +289,7 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
 void MainWindow::showEvent(QShowEvent* event) {
     if (!centred_) {
         centred_ = true;
-        if (const QScreen* screen = this->screen()) {
-            QRect frame = frameGeometry();
-            frame.moveCenter(screen->availableGeometry().center());
-            move(frame.topLeft());
-        }
+        CentreOnScreen(*this);
     }
     QMainWindow::showEvent(event);
 }
