@@ -46,12 +46,17 @@ void Player::wskLink_LinkLost() {
 void Player::cmdExit_Click() {
     if (ended_)
         return;
-    // Close() hands everything sent to the system before it closes, so the leave byte has
-    // left before the program ends.
+    leaveLink();
+    endProgram();
+}
+
+// Says goodbye while connected, then closes. Close() hands everything sent to the system
+// first, so the leave byte has left even when the program ends right after.
+void Player::leaveLink() {
     if (connected())
         SendMsg(LeaveMessage());
     wskLink_.Close();
-    endProgram();
+    reader_.reset(); // what the closed link brought is no longer acted on
 }
 
 void Player::Form_Unload() {
@@ -61,15 +66,10 @@ void Player::Form_Unload() {
 void Player::cmdLink_Click() {
     if (ended_)
         return;
-    if (connected())
-        SendMsg(LeaveMessage());
-    wskLink_.Close();
-    reader_.reset(); // what the closed link brought is no longer acted on
+    leaveLink();
     setStatus(captions::StatusNotConnected);
     loadLogon();
-    frmLogon_->show();
-    frmLogon_->raise();
-    frmLogon_->activateWindow();
+    showLogon();
 }
 
 void Player::cmdNew_Click() {

@@ -22,9 +22,14 @@ Player::~Player() {
     delete frmLogon_.data();
 }
 
+// The main window is shown already disabled by the dialog's loading.
 void Player::Main() {
     loadLogon();
     frmMain_->show();
+    showLogon();
+}
+
+void Player::showLogon() {
     frmLogon_->show();
     frmLogon_->raise();
     frmLogon_->activateWindow();

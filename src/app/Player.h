@@ -88,6 +88,7 @@ private:
     void wskLink_Connect();
     void wskLink_LinkLost();
     void cmdExit_Click();
+    void leaveLink();
     void Form_Unload();
     void cmdLink_Click();
     void cmdNew_Click();
@@ -103,6 +104,7 @@ private:
 
     // Logon dialog (Logon.cpp)
     void loadLogon();
+    void showLogon();
     void logon_Form_Load();
     void optServer_Click();
     void optClient_Click();
