@@ -1,5 +1,5 @@
 // kelvane_assets: draws the pictures and makes the move sound at build time.
-//   kelvane_assets pictures <dir>  writes board.png, stones.png and icon.png
+//   kelvane_assets pictures <dir>  writes board.argb, stones.argb and icon.argb
 //   kelvane_assets icons <dir>     writes icon-<N>.png for the desktop's icon sizes
 //   kelvane_assets sound <file>    writes the move sound as a WAV file
 
@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QImage>
 #include <QString>
+#include <QtEndian>
 
 #include <cstdio>
 
@@ -29,6 +30,28 @@ bool Save(const QImage& image, const QString& path) {
     return false;
 }
 
+// Raw pixels, so the program shows its pictures straight from its own memory, without an
+// image decoder: width and height, then every pixel as 0xAARRGGBB (premultiplied), all as
+// 32-bit little-endian numbers, row by row.
+bool SavePixels(const QImage& image, const QString& path) {
+    const QImage argb = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    QByteArray data(8 + argb.width() * argb.height() * 4, Qt::Uninitialized);
+    char* out = data.data();
+    qToLittleEndian<quint32>(quint32(argb.width()), out);
+    qToLittleEndian<quint32>(quint32(argb.height()), out + 4);
+    out += 8;
+    for (int y = 0; y < argb.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
+        for (int x = 0; x < argb.width(); ++x, out += 4)
+            qToLittleEndian<quint32>(row[x], out);
+    }
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly) && file.write(data) == data.size())
+        return true;
+    std::fprintf(stderr, "kelvane_assets: cannot write %s\n", qPrintable(path));
+    return false;
+}
+
 bool MakeDirectory(const QString& dir) {
     if (QDir().mkpath(dir))
         return true;
@@ -38,9 +61,9 @@ bool MakeDirectory(const QString& dir) {
 
 bool WritePictures(const QString& dir) {
     const QDir out(dir);
-    return MakeDirectory(dir) && Save(DrawBoardBitmap(), out.filePath("board.png")) &&
-           Save(DrawStoneStrip(), out.filePath("stones.png")) &&
-           Save(DrawProgramIcon(IconSize), out.filePath("icon.png"));
+    return MakeDirectory(dir) && SavePixels(DrawBoardBitmap(), out.filePath("board.argb")) &&
+           SavePixels(DrawStoneStrip(), out.filePath("stones.argb")) &&
+           SavePixels(DrawProgramIcon(IconSize), out.filePath("icon.argb"));
 }
 
 bool WriteIcons(const QString& dir) {

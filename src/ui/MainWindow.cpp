@@ -20,6 +20,7 @@
 #include <QPushButton>
 
 #include <algorithm>
+#include <vector>
 
 namespace kelvane {
 
@@ -89,53 +90,38 @@ void NameForScreenReaders(MainWindow& w) {
 
 } // namespace
 
-// The client area below the menu bar. It keeps everything printed on it in an image that
-// is painted on every repaint and never cleared, so text is drawn once and stays.
+// The client area below the menu bar. Everything printed on it stays, drawn again on every
+// repaint in the order it was printed, with the font and colour it was printed in.
 class PrintSurface : public QWidget {
 public:
     explicit PrintSurface(QWidget* parent) : QWidget(parent) { setAutoFillBackground(true); }
 
     void print(QPointF topLeft, const QString& text) {
-        // Printing may come before the window is laid out, so the image covers the text
-        // wherever it goes, not just the widget's current size.
-        const QRectF textRect(topLeft, fontMetrics().size(0, text));
-        const QPoint farCorner = textRect.toAlignedRect().bottomRight() + QPoint(2, 2);
-        growImageTo(size().expandedTo(QSize(farCorner.x(), farCorner.y())));
-        QPainter painter(&image_);
-        painter.setFont(font());
-        painter.setPen(palette().color(QPalette::WindowText));
-        const QRectF unbounded(topLeft, QSizeF(1e6, 1e6));
-        painter.drawText(unbounded, Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, text);
+        printed_.push_back({topLeft, text, font(), palette().color(QPalette::WindowText)});
         update();
     }
 
 protected:
     void paintEvent(QPaintEvent* event) override {
-        if (image_.isNull())
-            return;
         QPainter painter(this);
         painter.setClipRegion(event->region());
-        painter.drawImage(0, 0, image_);
-    }
-
-    void resizeEvent(QResizeEvent*) override {
-        if (!image_.isNull())
-            growImageTo(size());
+        for (const Printed& item : printed_) {
+            painter.setFont(item.font);
+            painter.setPen(item.colour);
+            const QRectF unbounded(item.topLeft, QSizeF(1e6, 1e6));
+            painter.drawText(unbounded, Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip,
+                             item.text);
+        }
     }
 
 private:
-    // The image only grows, so a smaller window never loses what was printed.
-    void growImageTo(QSize needed) {
-        const QSize size = image_.size().expandedTo(needed);
-        if (size == image_.size())
-            return;
-        QImage grown(size, QImage::Format_ARGB32_Premultiplied);
-        grown.fill(Qt::transparent);
-        QPainter(&grown).drawImage(0, 0, image_);
-        image_ = grown;
-    }
-
-    QImage image_;
+    struct Printed {
+        QPointF topLeft;
+        QString text;
+        QFont font;
+        QColor colour;
+    };
+    std::vector<Printed> printed_;
 };
 
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
