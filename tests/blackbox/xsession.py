@@ -1,249 +1,169 @@
 """A private X display with the real program on it, driven as a person would.
 
-Xvfb gives the display; no window manager runs, so every window sits where the program
-itself puts it and has no frame. xdotool moves the pointer and types, ImageMagick's
-`import` takes screenshots. Everything started here dies with this process, even when
-it is killed, and is stopped again by close().
+Xvfb gives the display, xdotool moves the pointer and types, ImageMagick's `import` takes
+screenshots. A run prints one PASS or FAIL line per check; what it starts dies with it.
 """
 
 import ctypes
 import os
-import shutil
 import signal
 import subprocess
+import sys
 import tempfile
 import time
 
-import keymap
-from screenshot import Screenshot
-
-SKIP = 77
-TOOLS = ("Xvfb", "xdotool", "import")
 SCREEN_WIDTH, SCREEN_HEIGHT = 1024, 768
-TITLE_PATTERN = "^Kelvane$"
-
-_PR_SET_PDEATHSIG = 1
 
 
 def _die_with_parent():
-    # Runs in the child before exec: the kernel sends it SIGTERM if this script dies.
-    libc = ctypes.CDLL(None, use_errno=True)
-    libc.prctl(_PR_SET_PDEATHSIG, signal.SIGTERM)
+    ctypes.CDLL(None).prctl(1, signal.SIGTERM)  # PR_SET_PDEATHSIG
 
 
-def missing_tools():
-    return [tool for tool in TOOLS if shutil.which(tool) is None]
-
-
-def wait_until(condition, timeout, interval=0.05):
+def wait_until(condition, timeout):
     """Polls condition() until it returns something true; returns that or None."""
     deadline = time.monotonic() + timeout
-    while True:
-        result = condition()
-        if result:
-            return result
-        if time.monotonic() >= deadline:
-            return None
-        time.sleep(interval)
+    while not (result := condition()) and time.monotonic() < deadline:
+        time.sleep(0.05)
+    return result or None
 
 
-def _display_taken(number):
-    return os.path.exists(f"/tmp/.X{number}-lock") or os.path.exists(
-        f"/tmp/.X11-unix/X{number}")
+def inside(point, r):
+    return r[0] <= point[0] < r[0] + r[2] and r[1] <= point[1] < r[1] + r[3]
 
 
-class XSession:
+class Abort(Exception):
+    """A required check failed; what follows cannot be checked meaningfully."""
+
+
+class Checks:
+    def __init__(self):
+        self.passed = self.failed = 0
+
+    def check(self, name, ok, detail=""):
+        print(f"{'PASS' if ok else 'FAIL'}: {name} ({detail})", flush=True)
+        self.passed += bool(ok)
+        self.failed += not ok
+        return ok
+
+    def require(self, name, ok, detail=""):
+        if not self.check(name, ok, detail):
+            raise Abort(name)
+
+
+class Screenshot:
+    def __init__(self, ppm):
+        self.width, height = map(int, ppm[:40].split()[1:3])
+        self.rgb = ppm[-self.width * height * 3:]  # the header ends where the pixels begin
+
+    def pixel(self, x, y):
+        i = (y * self.width + x) * 3
+        return tuple(self.rgb[i:i + 3])
+
+    def count(self, x, y, width, height, predicate):
+        return sum(bool(predicate(self.pixel(col, row)))
+                   for row in range(y, y + height) for col in range(x, x + width))
+
+
+class Session:
     """One Xvfb display, the program on it, and the person's hands and eyes."""
 
-    def __init__(self, program, shots_dir=None):
+    def __init__(self, program):
         self.program = os.path.abspath(program)
-        self.shots_dir = shots_dir or tempfile.mkdtemp(prefix="kelvane-blackbox-")
-        self.display = None
-        self._xvfb = None
-        self.process = None
-        self._shot_count = 0
+        self.folder = tempfile.mkdtemp(prefix="kelvane-blackbox-")
+        self.log = os.path.join(self.folder, "kelvane.log")
+        self.process = self.xvfb = None
+        self.shots = 0
 
-    # --- start and stop -------------------------------------------------------------
-
-    def start_display(self, first=90, last=140):
-        for number in range(first, last):
-            if _display_taken(number):
-                continue
-            if self._try_display(number):
-                return self.display
-        raise RuntimeError(f"no free X display between :{first} and :{last - 1}")
-
-    def _try_display(self, number):
-        log = open(os.path.join(self.shots_dir, f"xvfb-{number}.log"), "wb")
-        xvfb = subprocess.Popen(
-            ["Xvfb", f":{number}", "-screen", "0", f"{SCREEN_WIDTH}x{SCREEN_HEIGHT}x24",
-             "-dpi", "96", "-nolisten", "tcp", "-noreset"],
-            stdout=log, stderr=subprocess.STDOUT, preexec_fn=_die_with_parent)
-        log.close()
-        self._xvfb = xvfb
-        self.display = f":{number}"
-        ready = wait_until(lambda: xvfb.poll() is not None or self._display_answers(), 10)
-        if ready and xvfb.poll() is None:
-            return True
-        # Someone else took the number meanwhile, or this server failed: try the next.
-        self._stop(xvfb)
-        self._xvfb = None
-        self.display = None
-        return False
-
-    def _display_answers(self):
-        result = subprocess.run(["xdotool", "getdisplaygeometry"], env=self._x_env(),
-                                capture_output=True, timeout=5)
-        return result.returncode == 0
-
-    def _x_env(self):
-        env = dict(os.environ)
-        env["DISPLAY"] = self.display
-        return env
-
-    def program_env(self):
-        env = self._x_env()
-        # A real X display, as on a desktop: no forced Qt platform, no Wayland.
+    def start(self):
+        # A number of our own, far from the low ones that servers started with -displayfd
+        # probe: such a probe unlinks the socket file of a display it finds busy.
+        for number in (n for n in range(90, 140) if not os.path.exists(f"/tmp/.X{n}-lock")):
+            self.xvfb = subprocess.Popen(
+                ["Xvfb", f":{number}", "-screen", "0", f"{SCREEN_WIDTH}x{SCREEN_HEIGHT}x24",
+                 "-dpi", "96", "-nolisten", "tcp"],
+                stderr=subprocess.DEVNULL, preexec_fn=_die_with_parent)
+            self.env = dict(os.environ, DISPLAY=f":{number}")
+            if wait_until(lambda: self.xvfb.poll() is not None or subprocess.run(
+                    ["xdotool", "getdisplaygeometry"], env=self.env,
+                    capture_output=True).returncode == 0, 10) and self.xvfb.poll() is None:
+                break
+            self.xvfb.kill()  # another server took the number meanwhile, or this one hangs
+            self.xvfb.wait()
+        self.env["XDG_RUNTIME_DIR"] = tempfile.mkdtemp(dir=self.folder)
         for name in ("QT_QPA_PLATFORM", "WAYLAND_DISPLAY"):
-            env.pop(name, None)
-        if not env.get("XDG_RUNTIME_DIR"):
-            runtime = os.path.join(self.shots_dir, "runtime")
-            os.makedirs(runtime, mode=0o700, exist_ok=True)
-            env["XDG_RUNTIME_DIR"] = runtime
-        return env
-
-    def start_program(self):
-        # From its own folder, so it finds Move.wav beside itself.
-        self._program_log = os.path.join(self.shots_dir, "kelvane.log")
-        with open(self._program_log, "wb") as log:
+            self.env.pop(name, None)  # a real X display, as on a desktop
+        with open(self.log, "wb") as log:  # from its own folder: it finds Move.wav there
             self.process = subprocess.Popen(
-                [self.program], cwd=os.path.dirname(self.program), env=self.program_env(),
+                [self.program], cwd=os.path.dirname(self.program), env=self.env,
                 stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT,
                 preexec_fn=_die_with_parent)
-        return self.process
-
-    def program_output(self):
-        try:
-            with open(self._program_log, encoding="utf-8", errors="replace") as log:
-                return log.read()
-        except (AttributeError, OSError):
-            return ""
-
-    def wait_exit(self, timeout):
-        try:
-            return self.process.wait(timeout)
-        except subprocess.TimeoutExpired:
-            return None
 
     def close(self):
-        for process in (self.process, self._xvfb):
-            if process is not None:
-                self._stop(process)
-        self.process = None
-        self._xvfb = None
+        for process in (self.process, self.xvfb):
+            if process is not None and process.poll() is None:
+                process.terminate()  # lets Xvfb remove its socket
+                process.wait(5)
 
-    @staticmethod
-    def _stop(process):
-        if process.poll() is not None:
-            return
-        process.terminate()
-        try:
-            process.wait(3)
-        except subprocess.TimeoutExpired:
-            process.kill()
-            process.wait(3)
+    def wait_exit(self, timeout):
+        return wait_until(lambda: self.process.poll() is not None, timeout) and \
+            self.process.returncode
 
-    def __enter__(self):
-        return self
-
-    def __exit__(self, *exc):
-        self.close()
-
-    # --- windows --------------------------------------------------------------------
-
-    def xdotool(self, *args, check=True):
-        result = subprocess.run(["xdotool", *map(str, args)], env=self._x_env(),
-                                capture_output=True, text=True, timeout=10)
-        if check and result.returncode != 0:
-            raise RuntimeError(f"xdotool {' '.join(map(str, args))}: {result.stderr.strip()}")
-        return result.stdout
+    def xdotool(self, *args):
+        return subprocess.run(["xdotool", *map(str, args)], env=self.env, capture_output=True,
+                              text=True, timeout=10).stdout
 
     def windows(self):
-        """The program's visible top-level windows titled Kelvane, as {id: (x, y, w, h)}."""
-        out = self.xdotool("search", "--onlyvisible", "--name", TITLE_PATTERN, check=False)
-        found = {}
-        for line in out.split():
-            geometry = self.geometry(int(line))
-            if geometry:
-                found[int(line)] = geometry
-        return found
+        """The visible top-level windows titled Kelvane, as {id: (x, y, w, h)}."""
+        values = [line.split("=")[1] for line in self.xdotool(
+            "search", "--onlyvisible", "--name", "^Kelvane$", "getwindowgeometry", "--shell",
+            "%@").split() if line.split("=")[0] in ("WINDOW", "X", "Y", "WIDTH", "HEIGHT")]
+        return {int(values[i]): tuple(map(int, values[i + 1:i + 5]))
+                for i in range(0, len(values) - 4, 5)}
 
     def wait_windows(self, count, timeout):
-        """The visible Kelvane windows once there are exactly `count` of them, else None."""
-        return wait_until(lambda: (lambda found: found if len(found) == count else None)(
-            self.windows()), timeout)
+        return wait_until(lambda: (lambda w: len(w) == count and w)(self.windows()), timeout)
 
-    def geometry(self, window):
-        out = self.xdotool("getwindowgeometry", "--shell", window, check=False)
-        values = dict(line.split("=", 1) for line in out.split() if "=" in line)
-        try:
-            return tuple(int(values[k]) for k in ("X", "Y", "WIDTH", "HEIGHT"))
-        except KeyError:
-            return None  # gone meanwhile
-
-    def focused_window(self):
-        out = self.xdotool("getwindowfocus", "-f", check=False).strip()
-        return int(out) if out.isdigit() else None
-
-    # --- hands ----------------------------------------------------------------------
-
-    def click(self, x, y, button=1):
-        self.xdotool("mousemove", "--sync", x, y)
-        self.xdotool("click", button)
-
-    def key(self, *keys):
-        self.xdotool("key", "--delay", 40, *keys)
-
-    def add_keys_for(self, text):
-        """Gives the keyboard keys for text's Chinese characters; best before the program
-        starts, so it reads them with its first keymap."""
-        keymap.bind_characters(self.display, text)
+    def click(self, x, y):
+        self.xdotool("mousemove", "--sync", x, y, "click", 1)
 
     def type_text(self, text):
         self.xdotool("type", "--delay", 60, text)
 
-    # --- eyes -----------------------------------------------------------------------
-
     def screenshot(self, name=None):
-        """Captures the whole screen and returns its pixels; keeps a PNG when named."""
-        result = subprocess.run(["import", "-window", "root", "-depth", "8", "ppm:-"],
-                                env=self._x_env(), capture_output=True, timeout=20)
-        if result.returncode != 0:
-            raise RuntimeError(f"import failed: {result.stderr.decode(errors='replace')}")
-        shot = Screenshot.from_ppm(result.stdout)
-        if name is not None:
-            self.keep(shot, name)
-        return shot
+        ppm = subprocess.run(["import", "-window", "root", "-depth", "8", "ppm:-"],
+                             env=self.env, capture_output=True, timeout=20, check=True).stdout
+        if name:  # kept for a person to look at after a failure
+            self.shots += 1
+            with open(os.path.join(self.folder, f"{self.shots:02d}-{name}.ppm"), "wb") as out:
+                out.write(ppm)
+        return Screenshot(ppm)
 
     def watch(self, condition, timeout, name=None):
-        """Takes screenshots until condition(shot) holds or time is up.
-
-        Returns whether it held and the last screenshot, kept as a PNG when named.
-        """
+        """Screenshots until condition(shot) holds or time is up: (held, last shot)."""
         deadline = time.monotonic() + timeout
-        while True:
-            shot = self.screenshot()
-            held = bool(condition(shot))
-            if held or time.monotonic() >= deadline:
-                break
+        while not (held := condition(shot := self.screenshot())) and \
+                time.monotonic() < deadline:
             time.sleep(0.1)
-        if name is not None:
-            self.keep(shot, name)
-        return held, shot
+        if name:
+            self.screenshot(name)
+        return bool(held), shot
 
-    def keep(self, shot, name):
-        self._shot_count += 1
-        path = os.path.join(self.shots_dir, f"{self._shot_count:02d}-{name}.png")
-        shot.save_png(path)
-        shot.path = path
-        print(f"  screenshot: {path}", flush=True)
+
+def run(body):
+    """Runs body(session, checks) on the program named on the command line."""
+    checks, session = Checks(), Session(sys.argv[1])
+    print(f"screenshots and logs: {session.folder}", flush=True)
+    try:
+        session.start()
+        body(session, checks)
+    except Abort as error:
+        print(f"stopped after a failed required check: {error}")
+    except Exception as error:  # every failure still ends in the summary and the clean-up
+        checks.check(f"run completed without error: {type(error).__name__}", False, str(error))
+    finally:
+        session.close()
+    if checks.failed and os.path.exists(session.log):
+        with open(session.log, errors="replace") as log:
+            print("program output:\n" + log.read())
+    print(f"blackbox: {checks.passed} passed, {checks.failed} failed", flush=True)
+    return 1 if checks.failed else 0
