@@ -25,42 +25,19 @@ const QByteArray MsInfoPath =
     "C:\\Program Files\\Common Files\\Microsoft Shared\\MSInfo\\msinfo32.exe";
 const QString InFolder = QStringLiteral("<folder>\\MSINFO32.EXE");
 
-constexpr int NoValue = 0, RegBinary = 3, RegMultiSz = 7;
+constexpr int NoValue = 0, RegMultiSz = 7;
 enum Folder { NoFolder, WithProgram, WithoutProgram, ProgramIsAFolder };
 
 // The first value (its type and data), the second value's folder, whether starting fails, and
 // what comes of it: the command lines started and the message or not.
 struct Case {
-    const char* name = "";
-    quint32 firstType = NoValue;
+    quint32 firstType;
     QByteArray firstData;
-    Folder folder = NoFolder;
-    bool startFails = false;
+    Folder folder;
+    bool startFails;
     QStringList started;
-    bool message = false;
+    bool message;
 };
-
-QList<Case> Cases() {
-    const QString path = QString::fromLatin1(MsInfoPath);
-    const QByteArray c1023(1023, 'C'), c1024(1024, 'C');
-    const QByteArray twoTexts("C:\\one\0C:\\two\0", 14), number("\x4C\x3D\x2E\x1F", 4);
-    // clang-format off
-    return {
-        {"first value as it stands", RegSz,      MsInfoPath + '\0', WithProgram,      false, {path},         false},
-        {"first value cannot start", RegSz,      MsInfoPath,        WithProgram,      true,  {path},         true},
-        {"up to the first zero",     RegSz,      twoTexts,          NoFolder,         false, {"C:\\one"},    false},
-        {"zero from the buffer",     RegSz,      c1023,             NoFolder,         false, {c1023},        false},
-        {"1024 bytes, no zero",      RegSz,      c1024,             WithProgram,      false, {},             true},
-        {"over 1024 bytes",          RegSz,      c1024 + '\0',      WithProgram,      false, {InFolder},     false},
-        {"number as text",           RegDword,   number,            NoFolder,         false, {"&h1F2E3D4C"}, false},
-        {"another type",             RegMultiSz, "C:\\a.exe",       WithProgram,      false, {QString()},    true},
-        {"folder with the program",  NoValue,    {},                WithProgram,      false, {InFolder},     false},
-        {"folder without it",        NoValue,    {},                WithoutProgram,   false, {},             true},
-        {"folder of that name",      NoValue,    {},                ProgramIsAFolder, false, {},             true},
-        {"no value at all",          NoValue,    {},                NoFolder,         false, {},             true},
-    };
-    // clang-format on
-}
 
 bool MakeFile(const QString& path, bool executable = true) {
     QFile file(path);
@@ -79,8 +56,24 @@ class TestAboutBoxSysInfo : public QObject {
 private slots:
     void systemInfoFromTheRegistry_data() {
         QTest::addColumn<Case>("c");
-        for (const Case& c : Cases())
-            QTest::newRow(c.name) << c;
+        const auto row = [](const char* name, const Case& c) { QTest::newRow(name) << c; };
+        const QString path = QString::fromLatin1(MsInfoPath);
+        const QByteArray c1023(1023, 'C'), c1024(1024, 'C');
+        const QByteArray twoTexts("C:\\one\0C:\\two\0", 14), number("\x4C\x3D\x2E\x1F", 4);
+        // clang-format off
+        row("first value as it stands", {RegSz,      MsInfoPath + '\0', WithProgram,      false, {path},         false});
+        row("first value cannot start", {RegSz,      MsInfoPath,        WithProgram,      true,  {path},         true});
+        row("up to the first zero",     {RegSz,      twoTexts,          NoFolder,         false, {"C:\\one"},    false});
+        row("zero from the buffer",     {RegSz,      c1023,             NoFolder,         false, {c1023},        false});
+        row("1024 bytes, no zero",      {RegSz,      c1024,             WithProgram,      false, {},             true});
+        row("over 1024 bytes",          {RegSz,      c1024 + '\0',      WithProgram,      false, {InFolder},     false});
+        row("number as text",           {RegDword,   number,            NoFolder,         false, {"&h1F2E3D4C"}, false});
+        row("another type",             {RegMultiSz, "C:\\a.exe",       WithProgram,      false, {QString()},    true});
+        row("folder with the program",  {NoValue,    {},                WithProgram,      false, {InFolder},     false});
+        row("folder without it",        {NoValue,    {},                WithoutProgram,   false, {},             true});
+        row("folder of that name",      {NoValue,    {},                ProgramIsAFolder, false, {},             true});
+        row("no value at all",          {NoValue,    {},                NoFolder,         false, {},             true});
+        // clang-format on
     }
 
     void systemInfoFromTheRegistry() {

@@ -1,9 +1,11 @@
-// What the player sees right after start: the disabled main window behind the logon dialog.
+// What the player sees right after start: the disabled main window behind the logon dialog;
+// and whether there is a display to start on at all.
 #include "support/TestPlayer.h"
 
-#include "ui/CaptionLabel.h"
+#include "app/DisplayCheck.h"
 
 #include <QApplication>
+#include <QScopeGuard>
 #include <QtTest>
 
 using namespace kelvane;
@@ -19,7 +21,6 @@ private slots:
         QVERIFY(!player.window().isEnabled());
         QVERIFY(player->frmLogon()->isVisible());
         QCOMPARE(player.window().windowTitle(), QStringLiteral("Kelvane"));
-        QCOMPARE(player->frmLogon()->windowTitle(), QStringLiteral("Kelvane"));
         QCOMPARE(player->status(), QString());
         QTRY_COMPARE(QApplication::activeWindow(), player->frmLogon());
     }
@@ -30,17 +31,41 @@ private slots:
         QTRY_COMPARE(QApplication::activeWindow(), player->frmLogon());
     }
 
-    void endingFromTheDialogEndsAtOnceAndSendsNothing() {
-        TestPlayer player;
-        QTest::mouseClick(player->frmLogon()->cmdEnd, Qt::LeftButton);
-        QCOMPARE(player.end.ends, 1);
-        QVERIFY(!player.window().isVisible());
+    // By its End button or by the window manager, the dialog ends the program at once.
+    void endingFromTheDialogEndsAtOnce() {
+        for (bool byButton : {true, false}) {
+            TestPlayer player;
+            if (byButton)
+                QTest::mouseClick(player->frmLogon()->cmdEnd, Qt::LeftButton);
+            else
+                player->frmLogon()->close();
+            QCOMPARE(player.end.ends, 1);
+            QVERIFY(!player.window().isVisible());
+        }
     }
 
-    void aWindowManagerClosingTheDialogEndsLikeEnd() {
-        TestPlayer player;
-        player->frmLogon()->close();
-        QCOMPARE(player.end.ends, 1);
+    void aMissingDisplayIsExplainedOnOneLineAndOthersAreLeftToQt() {
+        const char* const names[] = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
+        const QByteArray saved[] = {qgetenv(names[0]), qgetenv(names[1]), qgetenv(names[2])};
+        const auto restore = qScopeGuard([&] {
+            for (int i = 0; i < 3; ++i)
+                qputenv(names[i], saved[i]);
+        });
+        // The three variables, and whether the display is missing.
+        const std::tuple<const char*, const char*, const char*, bool> cases[] = {
+            {"", "", "", true},           {":987", "", "", true},
+            {"unix:987.0", "", "", true}, {"remote.example:0", "", "", false},
+            {"", "wayland-0", "", false}, {"", "", "offscreen", false},
+        };
+        for (const auto& [display, wayland, platform, missing] : cases) {
+            qputenv(names[0], display);
+            qputenv(names[1], wayland);
+            qputenv(names[2], platform);
+            const auto reason = MissingDisplayReason();
+            QCOMPARE(reason.has_value(), missing);
+            QVERIFY(!reason || (reason->rfind("kelvane: ", 0) == 0 &&
+                                reason->find('\n') == std::string::npos));
+        }
     }
 };
 

@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
 #include <memory>
 
@@ -57,13 +58,54 @@ struct TestPlayer {
         QTest::mouseClick(logon->cmdOK, Qt::LeftButton);
     }
 
-    // A left click in the middle of the cell's click zone.
+    // A click in the middle of the cell's click zone.
     void clickCell(int column, int row, Qt::MouseButton button = Qt::LeftButton) {
         const QPoint inPicture(21 * (column - 1) + 10, 20 * (row - 1) + 10);
         QTest::mouseClick(window().picBoard, button, {}, inPicture + QPoint(1, 1));
     }
 
     int cell(int column, int row) const { return player->board().at(column, row); }
+
+    bool linked() const { return player->status() == QStringLiteral("连线中"); }
+    bool unlinked() const { return player->status() == QStringLiteral("尚未连线"); }
+
+    int stones() const {
+        int count = 0;
+        for (int column = 1; column <= 15; ++column)
+            for (int row = 1; row <= 15; ++row)
+                count += cell(column, row) != 0;
+        return count;
+    }
+};
+
+// The player hosts as "玩家"; the test speaks for the joining peer on a raw socket.
+struct RawJoiner {
+    TestPlayer player;
+    QTcpSocket peer;
+
+    RawJoiner() {
+        player.hostAs(QStringLiteral("玩家"));
+        peer.connectToHost(QHostAddress::LocalHost, player->wskLink().ListeningPort());
+    }
+    bool ready() { return peer.state() == QAbstractSocket::ConnectedState && player.linked(); }
+    void send(const QByteArray& data) {
+        peer.write(data);
+        peer.flush();
+    }
+    // What the player sent, once at least `count` bytes are here.
+    QByteArray received(int count) {
+        QByteArray data;
+        (void)QTest::qWaitFor([&] {
+            data += peer.readAll();
+            return data.size() >= count;
+        });
+        return data;
+    }
+    // True when nothing more comes for a while.
+    bool silent() {
+        QTest::qWait(30);
+        return peer.bytesAvailable() == 0;
+    }
 };
 
 } // namespace kelvane::testing
