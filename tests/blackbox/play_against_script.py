@@ -14,7 +14,7 @@ from screen import BLACK, BLACK_LATEST, WHITE
 from xsession import run
 
 PORT = 5238
-MOVES = [((8, 8), (1, 1)), ((9, 8), (15, 15))]  # (black's, white's) per turn
+MOVES = [((8, 8), (1, 15)), ((9, 8), (15, 1))]  # (black's, white's) per turn
 EMPTY_CELL = (5, 5)
 
 
