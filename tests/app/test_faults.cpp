@@ -198,11 +198,12 @@ public:
     }
 
     // The socket takes at most 1 MiB before it is read (one more system read is allowed
-    // for), and a chat line is cut to its read.
+    // for). A chat line holds at most one read and the 2 MiB the reader keeps while it waits
+    // for the rest of a character: of "5你好" over and over, under 2M characters.
     bool bounded() const {
         qInfo("event loop held at most %lld ms; %lld bytes unread; chat line %lld",
               heldNs_ / 1'000'000, unread_, qint64(chatLine_));
-        return heldNs_ < 100'000'000 && unread_ <= 2 * 1024 * 1024 && chatLine_ <= 3 * 1024 * 1024;
+        return heldNs_ < 100'000'000 && unread_ <= 2 * 1024 * 1024 && chatLine_ < 2 * 1024 * 1024;
     }
 
 private:
