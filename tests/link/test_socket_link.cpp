@@ -73,6 +73,12 @@ private slots:
         QVERIFY(!hostArrivals.isEmpty() && hostArrivals.at(0).at(0).toInt() > 0);
         host.SendData(NameMessage("黑方：玩家"));
         QTRY_COMPARE(atJoiner += joiner.GetData(), QByteArray::fromHex("32BADAB7BDA3BACDE6BCD2"));
+        // Both ends send a move at once instead of holding it until TCP's last ack.
+        for (SocketLink* side : {&host, &joiner}) {
+            auto* socket = side->findChild<QTcpSocket*>();
+            QVERIFY(socket);
+            QCOMPARE(socket->socketOption(QAbstractSocket::LowDelayOption).toInt(), 1);
+        }
     }
 
     void secondJoinerIsRefused() {
