@@ -1,5 +1,6 @@
 #include "ui/LogonDialog.h"
 
+#include "ui/DefaultButton.h"
 #include "ui/Fonts.h"
 #include "ui/ScreenCentre.h"
 #include "ui/Twips.h"
@@ -98,15 +99,9 @@ void LogonDialog::closeEvent(QCloseEvent* event) {
 // A plain widget window has no default button: Enter that no focused button took presses
 // cmdOK. Esc is swallowed here, since the dialog has no cancel button.
 void LogonDialog::keyPressEvent(QKeyEvent* event) {
-    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
-    const int key = event->key();
-    if (plain && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
-        if (cmdOK->isVisible() && cmdOK->isEnabled())
-            cmdOK->click();
-        event->accept();
+    if (PressOnPlainEnter(event, cmdOK))
         return;
-    }
-    if (plain && key == Qt::Key_Escape) {
+    if (event->key() == Qt::Key_Escape && IsPlainKey(*event)) {
         event->accept();
         return;
     }

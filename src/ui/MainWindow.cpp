@@ -2,6 +2,7 @@
 
 #include "ui/BoardPicture.h"
 #include "ui/CaptionLabel.h"
+#include "ui/DefaultButton.h"
 #include "ui/Fonts.h"
 #include "ui/Pictures.h"
 #include "ui/ScreenCentre.h"
@@ -261,15 +262,8 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 // QMainWindow has no default button: Enter that no focused button took presses cmdSend.
 void MainWindow::keyPressEvent(QKeyEvent* event) {
-    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
-    if (enter && plain) {
-        if (cmdSend->isVisible() && cmdSend->isEnabled())
-            cmdSend->click();
-        event->accept();
-        return;
-    }
-    QMainWindow::keyPressEvent(event);
+    if (!PressOnPlainEnter(event, cmdSend))
+        QMainWindow::keyPressEvent(event);
 }
 
 void MainWindow::showEvent(QShowEvent* event) {
