@@ -56,6 +56,7 @@ LogonDialog::LogonDialog(QWidget* parent)
     NameForScreenReaders(*this);
     // The window gives this focus back when it is first activated.
     txtName->setFocus();
+    CentreWhenFirstShown(*this);
 }
 
 void LogonDialog::createControls() {
@@ -106,14 +107,6 @@ void LogonDialog::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QWidget::keyPressEvent(event);
-}
-
-void LogonDialog::showEvent(QShowEvent* event) {
-    if (!centred_) {
-        centred_ = true;
-        CentreOnScreen(*this);
-    }
-    QWidget::showEvent(event);
 }
 
 } // namespace kelvane

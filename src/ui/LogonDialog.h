@@ -39,13 +39,10 @@ signals:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
-    void showEvent(QShowEvent* event) override;
 
 private:
     void createControls();
     void orderFocusChain();
-
-    bool centred_ = false;
 };
 
 } // namespace kelvane

@@ -143,6 +143,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     NameForScreenReaders(*this);
     // The window gives this focus back when it is first activated.
     picBoard->setFocus();
+    CentreWhenFirstShown(*this);
     setClientSize(TwipsToPixels(LayoutClientWidth), TwipsToPixels(LayoutClientHeight));
 }
 
@@ -264,14 +265,6 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 void MainWindow::keyPressEvent(QKeyEvent* event) {
     if (!PressOnPlainEnter(event, cmdSend))
         QMainWindow::keyPressEvent(event);
-}
-
-void MainWindow::showEvent(QShowEvent* event) {
-    if (!centred_) {
-        centred_ = true;
-        CentreOnScreen(*this);
-    }
-    QMainWindow::showEvent(event);
 }
 
 } // namespace kelvane

@@ -78,7 +78,6 @@ protected:
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
-    void showEvent(QShowEvent* event) override;
 
 private:
     void createPlayersPanel();
@@ -89,7 +88,6 @@ private:
     void setClientSize(int width, int height);
 
     PrintSurface* surface_ = nullptr;
-    bool centred_ = false;
 };
 
 } // namespace kelvane

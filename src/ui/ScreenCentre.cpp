@@ -1,9 +1,12 @@
 #include "ui/ScreenCentre.h"
 
+#include <QEvent>
 #include <QScreen>
 #include <QWidget>
 
 namespace kelvane {
+
+namespace {
 
 void CentreOnScreen(QWidget& window) {
     const QScreen* screen = window.screen();
@@ -12,6 +15,28 @@ void CentreOnScreen(QWidget& window) {
     QRect frame = window.frameGeometry();
     frame.moveCenter(screen->availableGeometry().center());
     window.move(frame.topLeft());
+}
+
+// Sees the window's first show event, which comes before the window appears, then goes.
+class FirstShowCentring : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show) {
+            CentreOnScreen(*static_cast<QWidget*>(watched));
+            watched->removeEventFilter(this);
+            deleteLater();
+        }
+        return false;
+    }
+};
+
+} // namespace
+
+void CentreWhenFirstShown(QWidget& window) {
+    window.installEventFilter(new FirstShowCentring(&window));
 }
 
 } // namespace kelvane
