@@ -118,15 +118,18 @@ private slots:
     void hostileInputChangesNothingItShouldNot() {
         RawJoiner side;
         QTRY_VERIFY(side.ready());
+        // A stone on the board and white to move, so that a new game would show.
+        side.player.clickCell(3, 12);
+        QCOMPARE(side.received(3), hex("31030c"));
         // Coordinates 0, 16 and 255, and an unknown type whose "3" must not start a game.
         for (const char* bad : {"310005", "311001", "31ffff", "310500", "3961626333"}) {
             side.send(hex(bad));
             QTest::qWait(10);
         }
         QTest::qWait(30);
-        QCOMPARE(side.player.sound.plays, 0);
-        QCOMPARE(side.player.stones(), 0);
-        QVERIFY(side.player->boardTakesClicks());
+        QCOMPARE(side.player.sound.plays, 1);
+        QCOMPARE(side.player.stones(), 1);
+        QVERIFY(!side.player->boardTakesClicks());
 
         side.send(hex("3581ff8041")); // not GBK
         QTRY_VERIFY(heSays(side.player).endsWith(QLatin1Char('A')));
@@ -140,7 +143,7 @@ private slots:
         side.send(hex("34310101"));
         QTRY_VERIFY(side.player.unlinked());
         QTest::qWait(30);
-        QCOMPARE(side.player.stones(), 1);
+        QCOMPARE(side.player.stones(), 2);
         QVERIFY(!side.player->boardTakesClicks());
     }
 
