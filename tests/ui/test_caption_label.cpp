@@ -44,12 +44,14 @@ private slots:
     }
 
     // A peer may send megabytes: the caption is kept whole, yet shown and tipped short, and
-    // an auto-sized label grows no wider than its maximum.
+    // an auto-sized label fits a short caption but grows no wider than its maximum.
     void hugeCaptionIsKeptWholeButShownShort() {
         CaptionLabel label;
         label.resize(187, 17);
         label.setAutoSizeMaxWidth(187);
         const QImage blank = label.grab().toImage();
+        label.setCaption("张三说："); // first it shrinks to a short caption
+        QCOMPARE(label.width(), label.fontMetrics().horizontalAdvance("张三说："));
         const QString huge = QString("五子连珠x").repeated(1024 * 1024);
         label.setCaption(huge);
         QVERIFY(label.caption() == huge);
