@@ -27,8 +27,14 @@ private slots:
 
     void activatingTheDisabledMainWindowHandsTheKeyboardBack() {
         TestPlayer player;
-        QApplication::setActiveWindow(&player.window());
+        // The dialog's own first activation must be over, or a late one would pass for the
+        // hand-back.
         QTRY_COMPARE(QApplication::activeWindow(), player->frmLogon());
+        QSignalSpy focus(qApp, &QGuiApplication::focusWindowChanged);
+        player.window().activateWindow();
+        QTRY_COMPARE(focus.count(), 2); // to the main window, then straight back
+        QCOMPARE(focus[0][0].value<QWindow*>(), player.window().windowHandle());
+        QCOMPARE(QApplication::activeWindow(), player->frmLogon());
     }
 
     // By its End button or by the window manager, the dialog ends the program at once.
