@@ -96,27 +96,26 @@ void Player::postHeldEvents() {
         Qt::QueuedConnection);
 }
 
-// Returns false for the peer's leave, after which nothing that came with it is acted on:
-// receiveLeave drops it with the link.
-bool Player::dispatch(const WireMessage& message) {
+// After the peer's leave nothing that came with it is acted on: receiveLeave drops it with
+// the link.
+void Player::dispatch(const WireMessage& message) {
     switch (message.type) {
     case MessageType::Move:
         applyPeerMove(Cell{message.column, message.row});
-        return true;
+        return;
     case MessageType::Name:
         receiveName(message.text);
-        return true;
+        return;
     case MessageType::NewGame:
         NewGame();
-        return true;
+        return;
     case MessageType::Leave:
         receiveLeave();
-        return false;
+        return;
     case MessageType::Chat:
         frmMain_->labHeSay->setCaption(message.text);
-        return true;
+        return;
     }
-    return true;
 }
 
 void Player::receiveName(const QString& payload) {

@@ -81,7 +81,7 @@ private:
     // The link: messages, socket events and commands (Dispatcher.cpp, Connection.cpp)
     void SendMsg(const QString& text);
     void ReceiveMsg(qint32 byteCount);
-    bool dispatch(const WireMessage& message);
+    void dispatch(const WireMessage& message);
     void receiveName(const QString& payload);
     void receiveLeave();
     void wskLink_ConnectionRequest(qint32 requestID);
