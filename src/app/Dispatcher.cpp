@@ -50,28 +50,26 @@ void Player::whenIdle(std::function<void()> event) {
 // turn by itself.
 constexpr qint64 TurnBudgetNs = 5'000'000;
 
-// Steps, each the next message of what has been read, else the next held event (and the
-// first message it brings), until nothing is left or the turn's time is up; then the
-// event loop gets its turn before the next steps. Steps never run inside a handler that
-// waits for a sound or a box. So a read of a hundred thousand moves leaves the window free
-// to paint and take clicks, and whatever arrives meanwhile waits behind it in order.
+// Steps, each the next message of what has been read, else the next held event, until
+// nothing is left or the turn's time is up; then the event loop gets its turn before the
+// next steps. Steps never run inside a handler that waits for a sound or a box. So a read
+// of a hundred thousand moves leaves the window free to paint and take clicks, and
+// whatever arrives meanwhile waits behind it in order.
 void Player::runHeldEvents() {
     if (ended_ || busyDepth_ > 0 || runningHeldEvents_)
         return;
     runningHeldEvents_ = true;
     const auto step = [this] {
-        std::optional<WireMessage> message = reader_.takeMessage();
-        const bool working = message || !heldEvents_.empty();
-        if (!message && !heldEvents_.empty()) {
-            const auto event = std::move(heldEvents_.front());
-            heldEvents_.pop_front();
-            event();
-            if (!ended_)
-                message = reader_.takeMessage();
-        }
-        if (message && !ended_)
+        if (const std::optional<WireMessage> message = reader_.takeMessage()) {
             dispatch(*message);
-        return working;
+            return true;
+        }
+        if (heldEvents_.empty())
+            return false;
+        const auto event = std::move(heldEvents_.front());
+        heldEvents_.pop_front();
+        event();
+        return true;
     };
     QElapsedTimer turn;
     turn.start();
