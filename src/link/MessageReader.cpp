@@ -15,7 +15,6 @@ void MessageReader::addRead(const QByteArray& read) {
         return;
     }
     queued_.push_back(read);
-    queuedBytes_ += read.size();
 }
 
 std::optional<WireMessage> MessageReader::takeMessage() {
@@ -50,7 +49,6 @@ void MessageReader::reset() {
     held_.clear();
     at_ = 0;
     queued_.clear();
-    queuedBytes_ = 0;
     textScanResumesAt_ = 0;
 }
 
@@ -62,7 +60,6 @@ bool MessageReader::takeNextRead() {
         return false;
     }
     held_.append(queued_.front());
-    queuedBytes_ -= queued_.front().size();
     queued_.pop_front();
     return true;
 }

@@ -30,8 +30,6 @@ public:
     // addRead, then every message there is.
     QList<WireMessage> takeRead(const QByteArray& read);
     void reset();
-    // Bytes added and not yet taken: an incomplete message and any queued reads.
-    qsizetype heldBytes() const { return held_.size() - at_ + queuedBytes_; }
 
     // A name or chat line cut inside a character stops waiting for the rest once it holds
     // this many bytes: a peer whose every read ends inside a character would otherwise make
@@ -51,7 +49,6 @@ private:
     QByteArray held_;
     qsizetype at_ = 0; // where the next message starts in held_
     std::deque<QByteArray> queued_;
-    qsizetype queuedBytes_ = 0;
     // When held_ is a name or chat waiting for a trail byte: where its GBK scan resumes, so
     // a long message trickling in is not scanned again from its start on every read. Its
     // last byte, the unfinished lead byte, is a character boundary. 0 when unused.
