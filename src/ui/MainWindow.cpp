@@ -103,15 +103,14 @@ public:
     }
 
 protected:
-    void paintEvent(QPaintEvent* event) override {
+    // The painter comes clipped to the region being repainted.
+    void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
-        painter.setClipRegion(event->region());
         for (const Printed& item : printed_) {
             painter.setFont(item.font);
             painter.setPen(item.colour);
             const QRectF unbounded(item.topLeft, QSizeF(1e6, 1e6));
-            painter.drawText(unbounded, Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip,
-                             item.text);
+            painter.drawText(unbounded, Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, item.text);
         }
     }
 
