@@ -28,7 +28,6 @@ public:
     // A label with a maximum width sizes its width to each new caption, up to that many
     // pixels; until the first caption it keeps its layout width. 0 turns this off.
     void setAutoSizeMaxWidth(int maxWidth);
-    int autoSizeMaxWidth() const { return autoSizeMaxWidth_; }
 
     // No label is wide enough to show more characters than this, so only this prefix is ever
     // measured and elided: a caption of megabytes costs no more to show than a short one.
