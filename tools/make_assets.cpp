@@ -23,6 +23,14 @@ using namespace kelvane::assets;
 constexpr int IconSize = 32;
 constexpr int DesktopIconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
 
+bool WriteBytes(const QByteArray& bytes, const QString& path) {
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size())
+        return true;
+    std::fprintf(stderr, "kelvane_assets: cannot write %s\n", qPrintable(path));
+    return false;
+}
+
 bool Save(const QImage& image, const QString& path) {
     if (image.save(path, "PNG"))
         return true;
@@ -45,11 +53,7 @@ bool SavePixels(const QImage& image, const QString& path) {
         for (int x = 0; x < argb.width(); ++x, out += 4)
             qToLittleEndian<quint32>(row[x], out);
     }
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(data) == data.size())
-        return true;
-    std::fprintf(stderr, "kelvane_assets: cannot write %s\n", qPrintable(path));
-    return false;
+    return WriteBytes(data, path);
 }
 
 bool MakeDirectory(const QString& dir) {
@@ -77,12 +81,7 @@ bool WriteIcons(const QString& dir) {
 }
 
 bool WriteSound(const QString& path) {
-    QFile file(path);
-    const QByteArray wave = MakeMoveSound();
-    if (file.open(QIODevice::WriteOnly) && file.write(wave) == wave.size())
-        return true;
-    std::fprintf(stderr, "kelvane_assets: cannot write %s\n", qPrintable(path));
-    return false;
+    return WriteBytes(MakeMoveSound(), path);
 }
 
 int Usage() {
