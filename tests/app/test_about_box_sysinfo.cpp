@@ -39,13 +39,6 @@ struct Case {
     bool message;
 };
 
-bool MakeFile(const QString& path, bool executable = true) {
-    QFile file(path);
-    const QFile::Permissions readWrite = QFile::ReadOwner | QFile::WriteOwner;
-    return file.open(QIODevice::WriteOnly) && file.write("#!/bin/sh\n") > 0 &&
-           file.setPermissions(executable ? readWrite | QFile::ExeOwner : readWrite);
-}
-
 } // namespace
 
 Q_DECLARE_METATYPE(Case)
@@ -89,7 +82,7 @@ private slots:
         if (c.folder != NoFolder)
             registry.keys[FolderKey]["MSINFO"] = {RegSz, QFile::encodeName(dir.path()) + '\0'};
         if (c.folder == WithProgram)
-            QVERIFY(MakeFile(dir.filePath("MSINFO32.EXE")));
+            QVERIFY(MakeScript(dir.filePath("MSINFO32.EXE")));
         if (c.folder == ProgramIsAFolder)
             QVERIFY(QDir(dir.path()).mkdir("MSINFO32.EXE"));
         launcher.fails = c.startFails;
@@ -110,16 +103,17 @@ private slots:
 
     void theDesktopRegistryNamesThePreferredSystemInfoProgram() {
         QTemporaryDir first, second, empty;
-        QVERIFY(MakeFile(first.filePath("hardinfo"), false)); // not a program: skipped
-        QVERIFY(MakeFile(first.filePath("kinfocenter")));
-        QVERIFY(MakeFile(second.filePath("gnome-system-monitor")));
-        PathOverride path(first.path() + ':' + second.path());
+        QVERIFY(
+            MakeScript(first.filePath("hardinfo"), "#!/bin/sh\n", false)); // not a program: skipped
+        QVERIFY(MakeScript(first.filePath("kinfocenter")));
+        QVERIFY(MakeScript(second.filePath("gnome-system-monitor")));
+        EnvOverride path("PATH", first.path() + ':' + second.path());
         DesktopRegistry registry;
         QString text;
         QVERIFY(GetKeyValue(registry, HkeyLocalMachine, ToolKey, "PATH", text));
         QCOMPARE(text, second.filePath("gnome-system-monitor"));
         QVERIFY(!GetKeyValue(registry, HkeyLocalMachine, FolderKey, "MSINFO", text));
-        PathOverride nothing(empty.path());
+        EnvOverride nothing("PATH", empty.path());
         QVERIFY(!GetKeyValue(registry, HkeyLocalMachine, ToolKey, "PATH", text));
     }
 };

@@ -24,11 +24,8 @@ namespace {
 // A script that writes its arguments, one a line, to `log`, with shell built-ins only so
 // that it runs with any PATH.
 bool MakeRecorder(const QString& path, const QString& log) {
-    QFile file(path);
-    const QByteArray script =
-        "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + QFile::encodeName(log) + "'\n";
-    return file.open(QIODevice::WriteOnly) && file.write(script) == script.size() &&
-           file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return MakeScript(path,
+                      "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + QFile::encodeName(log) + "'\n");
 }
 
 QStringList ReadLines(const QString& path) {
@@ -91,12 +88,12 @@ private slots:
         QVERIFY(launcher.startProgram(opener + " one \"two words\""));
         QTRY_COMPARE(ReadLines(log), (QStringList{"one", "two words"}));
         {
-            PathOverride path(bin.path());
+            EnvOverride path("PATH", bin.path());
             QVERIFY(launcher.openInBrowser(page));
             QTRY_COMPARE(ReadLines(log), QStringList{page});
         }
         // Without xdg-open nothing opens: the offscreen toolkit has no opener of its own.
-        PathOverride path(empty.path());
+        EnvOverride path("PATH", empty.path());
         QVERIFY(!launcher.openInTextEditor(QStringLiteral("readme.txt")));
         QVERIFY(!launcher.openInBrowser(page));
     }

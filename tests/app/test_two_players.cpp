@@ -14,32 +14,29 @@ namespace {
 struct Match {
     // Both players keep one port across reconnects, as the real program keeps its own.
     const quint16 port = freePort();
-    TestPlayer black{port};
-    std::unique_ptr<TestPlayer> joiner;
+    TestPlayer black{port}, white{port};
 
     Match() {
         black.hostAs(QStringLiteral("黑棋手"));
-        joiner = std::make_unique<TestPlayer>(port);
-        joiner->joinAs(QStringLiteral("白棋手"));
+        white.joinAs(QStringLiteral("白棋手"));
     }
-    TestPlayer& white() { return *joiner; }
 
     bool linked() {
-        return black.linked() && white().linked() &&
+        return black.linked() && white.linked() &&
                black.window().labWhite->caption() == QStringLiteral("白方：白棋手") &&
-               white().window().labBlack->caption() == QStringLiteral("黑方：黑棋手");
+               white.window().labBlack->caption() == QStringLiteral("黑方：黑棋手");
     }
 
     // Exactly one board takes clicks, and it is the opener's.
     bool opens(TestPlayer& opener) {
-        TestPlayer& other = &opener == &black ? white() : black;
+        TestPlayer& other = &opener == &black ? white : black;
         return QTest::qWaitFor([&] { return opener->boardTakesClicks(); }) &&
                !other->boardTakesClicks();
     }
 
     // Plays one move and waits until the other side has it and holds the turn.
     bool move(TestPlayer& mover, int column, int row) {
-        TestPlayer& other = &mover == &black ? white() : black;
+        TestPlayer& other = &mover == &black ? white : black;
         if (!mover->boardTakesClicks() || other->boardTakesClicks())
             return false;
         mover.clickCell(column, row);
@@ -51,7 +48,7 @@ struct Match {
 
     // The winner makes five down `column` while the loser answers down `answer`.
     bool wins(TestPlayer& winner, int column, int answer) {
-        TestPlayer& loser = &winner == &black ? white() : black;
+        TestPlayer& loser = &winner == &black ? white : black;
         for (int row = 1; row <= 4; ++row)
             if (!move(winner, column, row) || !move(loser, answer, row))
                 return false;
@@ -62,7 +59,7 @@ struct Match {
     // Each side's record line for black, then for white.
     QStringList records() {
         QStringList lines;
-        for (TestPlayer* side : {&black, &white()})
+        for (TestPlayer* side : {&black, &white})
             lines << side->window().labBlackScore->caption() + " / " +
                          side->window().labWhiteScore->caption();
         return lines;
@@ -85,39 +82,39 @@ private slots:
         // A new game before any is decided clears both boards and keeps black opening, also
         // when white was to move and asks for it.
         QVERIFY(match.move(match.black, 7, 7));
-        QTest::mouseClick(match.white().window().cmdNew, Qt::LeftButton);
-        QTRY_COMPARE(match.black.stones(), 0);
-        QCOMPARE(match.white().stones(), 0);
+        QTest::mouseClick(match.white.window().cmdNew, Qt::LeftButton);
+        QTRY_VERIFY(match.black.stones().isEmpty());
+        QVERIFY(match.white.stones().isEmpty());
         QVERIFY(match.opens(match.black));
-        QCOMPARE(match.black.window().picBoard->image(), match.white().window().picBoard->image());
+        QCOMPARE(match.black.window().picBoard->image(), match.white.window().picBoard->image());
 
         QVERIFY(match.wins(match.black, 1, 2));
         QCOMPARE(match.black.boxes.texts, QStringList{Won});
-        QCOMPARE(match.white().boxes.texts, QStringList{Lost});
-        QCOMPARE(match.white().boxes.titles, QStringList{QStringLiteral("Kelvane")});
+        QCOMPARE(match.white.boxes.texts, QStringList{Lost});
+        QCOMPARE(match.white.boxes.titles, QStringList{QStringLiteral("Kelvane")});
         QTRY_COMPARE(match.records(),
                      QStringList(2, QStringLiteral("战绩： 1胜 0败 / 战绩： 0胜 1败")));
-        QVERIFY(!match.black->boardTakesClicks() && !match.white()->boardTakesClicks());
+        QVERIFY(!match.black->boardTakesClicks() && !match.white->boardTakesClicks());
 
         // One decided game: white opens the next, whoever asks for it.
         QTest::mouseClick(match.black.window().cmdNew, Qt::LeftButton);
-        QVERIFY(match.opens(match.white()));
-        QCOMPARE(match.white().stones(), 0);
-        QVERIFY(match.wins(match.white(), 15, 13));
+        QVERIFY(match.opens(match.white));
+        QVERIFY(match.white.stones().isEmpty());
+        QVERIFY(match.wins(match.white, 15, 13));
         QCOMPARE(match.black.boxes.texts, (QStringList{Won, Lost}));
-        QCOMPARE(match.white().boxes.texts, (QStringList{Lost, Won}));
+        QCOMPARE(match.white.boxes.texts, (QStringList{Lost, Won}));
         QTRY_COMPARE(match.records(),
                      QStringList(2, QStringLiteral("战绩： 1胜 1败 / 战绩： 1胜 1败")));
 
         // Two decided games: black opens again.
-        match.white().window().mnuNew->trigger();
+        match.white.window().mnuNew->trigger();
         QVERIFY(match.opens(match.black));
     }
 
     void chatTravelsBothWaysAndStaysInTheBox() {
         Match match;
         QTRY_VERIFY(match.linked());
-        MainWindow &black = match.black.window(), &white = match.white().window();
+        MainWindow &black = match.black.window(), &white = match.white.window();
         black.txtMsg->setText(QStringLiteral("你好，来一局"));
         black.mnuTalk->trigger();
         QCOMPARE(black.labISay->caption(), QStringLiteral("你好，来一局"));
@@ -136,9 +133,9 @@ private slots:
         QTRY_VERIFY(match.linked());
         QVERIFY(match.wins(match.black, 1, 2));
 
-        match.white().window().mnuLink->trigger();
-        QVERIFY(match.white().unlinked());
-        QVERIFY(!match.white().window().isEnabled());
+        match.white.window().mnuLink->trigger();
+        QVERIFY(match.white.unlinked());
+        QVERIFY(!match.white.window().isEnabled());
         QTRY_VERIFY(match.black.unlinked());
         QVERIFY(!match.black->boardTakesClicks());
         // The board and record stay on screen after the peer has left.
@@ -148,7 +145,7 @@ private slots:
         QTest::mouseClick(match.black.window().cmdLink, Qt::LeftButton);
         QVERIFY(match.black->frmLogon()->optServer->isChecked());
         match.black.hostAs(QStringLiteral("黑棋手"));
-        match.white().joinAs(QStringLiteral("白棋手"));
+        match.white.joinAs(QStringLiteral("白棋手"));
         QTRY_VERIFY(match.linked());
         QTRY_COMPARE(match.records(),
                      QStringList(2, QStringLiteral("战绩： 0胜 0败 / 战绩： 0胜 0败")));

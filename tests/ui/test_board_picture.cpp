@@ -112,29 +112,26 @@ private slots:
         QVERIFY(RedPixels(Sprite(WhiteHighlighted)) > 150);
     }
 
-    // The highlighted stone over the centre star point, then the plain one over it: the copy
-    // is opaque, so neither the grid under its board-coloured corners nor any red shows.
-    void stonesReplaceWhatIsUnderThemAndNothingElse() {
+    // A drawn board stays until it is drawn again or cleared. The plain stone drawn over the
+    // highlighted one on the centre star point replaces it: the copy is opaque, so neither the
+    // grid under its board-coloured corners nor any red shows.
+    void stonesReplaceWhatIsUnderThemAndStayUntilRedrawnOrCleared() {
         BoardPicture picture;
         QCOMPARE(picture.image(), BoardBitmap());
-        picture.copySprite(SpriteLeft(BlackStone), CellLeft(1), CellTop(1));
-        picture.copySprite(SpriteLeft(WhiteStone), CellLeft(15), CellTop(15));
-        picture.copySprite(SpriteLeft(WhiteHighlighted), CellLeft(8), CellTop(8));
-        picture.copySprite(SpriteLeft(WhiteStone), CellLeft(8), CellTop(8));
-        QCOMPARE(picture.image(),
-                 BitmapWith({{BlackStone, 1, 1}, {WhiteStone, 15, 15}, {WhiteStone, 8, 8}}));
-    }
-
-    void stonesStayUntilRedrawnOrCleared() {
-        BoardPicture picture;
         Board board;
-        board.set(5, 9, BlackHighlighted);
+        board.set(1, 1, BlackStone);
+        board.set(15, 15, WhiteStone);
+        board.set(8, 8, WhiteHighlighted);
         DrawBoard(board, picture);
-        board.set(5, 9, BlackStone);
-        board.set(6, 9, WhiteStone);
-        QCOMPARE(picture.image(), BitmapWith({{BlackHighlighted, 5, 9}}));
+        board.set(8, 8, WhiteStone);
+        board.set(9, 8, BlackHighlighted);
+        QCOMPARE(picture.image(),
+                 BitmapWith({{BlackStone, 1, 1}, {WhiteStone, 15, 15}, {WhiteHighlighted, 8, 8}}));
         DrawBoard(board, picture);
-        QCOMPARE(picture.image(), BitmapWith({{BlackStone, 5, 9}, {WhiteStone, 6, 9}}));
+        QCOMPARE(picture.image(), BitmapWith({{BlackStone, 1, 1},
+                                              {WhiteStone, 15, 15},
+                                              {WhiteStone, 8, 8},
+                                              {BlackHighlighted, 9, 8}}));
         picture.clearPicture();
         QCOMPARE(picture.image(), BoardBitmap());
     }

@@ -37,13 +37,8 @@ struct FakeBoxes : MessageBoxes {
     void plain(QWidget* parent, const QString& title, const QString& text) override {
         show(parent, title, text, false);
     }
-
-private:
     void show(QWidget* parent, const QString& title, const QString& text, bool icon) {
-        titles << title;
-        texts << text;
-        withIcon << icon;
-        parents << parent;
+        titles << title, texts << text, withIcon << icon, parents << parent;
         if (whileOpen)
             whileOpen(text);
     }
@@ -80,16 +75,11 @@ struct FakeLauncher : Launcher {
     QStringList programs, editedFiles, addresses;
     bool fails = false;
     bool startProgram(const QString& line) override {
-        return record(programs, line) && !line.trimmed().isEmpty();
+        programs << line;
+        return !fails && !line.trimmed().isEmpty();
     }
-    bool openInTextEditor(const QString& path) override { return record(editedFiles, path); }
-    bool openInBrowser(const QString& address) override { return record(addresses, address); }
-
-private:
-    bool record(QStringList& calls, const QString& call) {
-        calls << call;
-        return !fails;
-    }
+    bool openInTextEditor(const QString& path) override { return (editedFiles << path, !fails); }
+    bool openInBrowser(const QString& address) override { return (addresses << address, !fails); }
 };
 
 // An in-memory HKEY_LOCAL_MACHINE: keys[path][value name] = {type, data}, a string's data with
@@ -141,12 +131,24 @@ struct FakeRegistry : Registry {
     }
 };
 
-// Stands in for the programs installed: PATH names only the given folders until the end of
-// the scope.
-struct PathOverride {
-    const QByteArray saved = qgetenv("PATH");
-    explicit PathOverride(const QString& path) { qputenv("PATH", QFile::encodeName(path)); }
-    ~PathOverride() { qputenv("PATH", saved); }
+// Sets an environment variable until the end of the scope: PATH stands in for the programs
+// installed, DISPLAY and its kin for the desktop.
+struct EnvOverride {
+    const char* const name;
+    const QByteArray saved;
+    EnvOverride(const char* name, const QString& value) : name(name), saved(qgetenv(name)) {
+        qputenv(name, QFile::encodeName(value));
+    }
+    ~EnvOverride() { qputenv(name, saved); }
 };
+
+// A file with the given text, by default a program that does nothing.
+inline bool MakeScript(const QString& path, const QByteArray& text = "#!/bin/sh\n",
+                       bool executable = true) {
+    QFile file(path);
+    const QFile::Permissions readWrite = QFile::ReadOwner | QFile::WriteOwner;
+    return file.open(QIODevice::WriteOnly) && file.write(text) == text.size() &&
+           file.setPermissions(executable ? readWrite | QFile::ExeOwner : readWrite);
+}
 
 } // namespace kelvane::testing

@@ -68,13 +68,20 @@ struct TestPlayer {
 
     bool linked() const { return player->status() == QStringLiteral("连线中"); }
     bool unlinked() const { return player->status() == QStringLiteral("尚未连线"); }
+    // What must hold once a link has ended, whoever ended it.
+    bool linkEnded() const {
+        return unlinked() && !player->boardTakesClicks() && player->caughtUp() &&
+               player->wskLink().State() == SocketLink::sckClosed;
+    }
 
-    int stones() const {
-        int count = 0;
+    // Where the stones of `colour`, or of either colour, stand, column by column.
+    QList<QPoint> stones(int colour = 0) const {
+        QList<QPoint> found;
         for (int column = 1; column <= 15; ++column)
             for (int row = 1; row <= 15; ++row)
-                count += cell(column, row) != 0;
-        return count;
+                if (colour ? cell(column, row) == colour : cell(column, row) != 0)
+                    found << QPoint(column, row);
+        return found;
     }
 };
 
@@ -88,10 +95,7 @@ struct RawJoiner {
         peer.connectToHost(QHostAddress::LocalHost, player->wskLink().ListeningPort());
     }
     bool ready() { return peer.state() == QAbstractSocket::ConnectedState && player.linked(); }
-    void send(const QByteArray& data) {
-        peer.write(data);
-        peer.flush();
-    }
+    void send(const QByteArray& data) { peer.write(data), peer.flush(); }
     // What the player sent, once at least `count` bytes are here.
     QByteArray received(int count) {
         QByteArray data;
