@@ -1,6 +1,6 @@
-// Broken and hostile links over loopback: a peer gone after half a move, a second joiner,
-// and floods in one burst or one byte at a time. After each, the link state and
-// the board must agree, and nothing of a broken link may leak into the next.
+// Broken and hostile links over loopback: a peer process killed after half a move, a second
+// joiner, and floods in one burst or one byte at a time. After each, the link state and the
+// board must agree, and nothing of a broken link may leak into the next.
 #include "support/TestPlayer.h"
 
 #include "ui/CaptionLabel.h"
@@ -12,10 +12,12 @@
 #include <netinet/tcp.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <csignal>
 #include <ctime>
 #include <thread>
 
@@ -42,8 +44,7 @@ bool runLoopUntil(const std::function<bool()>& done, int timeoutMs = 10000) {
 }
 
 // The peer's end of the link on a plain blocking socket. It sends from a thread of its own, so
-// that it floods the player without sharing its event loop; closing it is what the system
-// does to the socket of a peer that is killed.
+// that it floods the player without sharing its event loop.
 class Peer {
 public:
     ~Peer() {
@@ -92,6 +93,21 @@ public:
         if (socket_ >= 0)
             ::close(socket_);
         socket_ = -1;
+    }
+
+    // Hands the socket to a process of its own and kills that with SIGKILL: the peer says
+    // nothing more, and the system ends the connection of the dead process.
+    bool killInOwnProcess() {
+        const pid_t holder = ::fork();
+        if (holder == 0) {
+            for (;;)
+                ::pause(); // nothing but async-signal-safe calls in the forked child
+        }
+        close(); // the holder keeps the only descriptor
+        int status = 0;
+        return holder > 0 && ::kill(holder, SIGKILL) == 0 &&
+               ::waitpid(holder, &status, 0) == holder && WIFSIGNALED(status) &&
+               WTERMSIG(status) == SIGKILL;
     }
 
 private:
@@ -197,7 +213,7 @@ private slots:
         QVERIFY(side.peer.send(QByteArray::fromHex("310909")));
         QTRY_COMPARE(side.player.cell(9, 9), int(White));
         QVERIFY(side.peer.send(QByteArray::fromHex("3105"))); // half a move
-        side.peer.close();
+        QVERIFY(side.peer.killInOwnProcess());
 
         QTRY_VERIFY(side.player.linkEnded());
         QCOMPARE(side.player.stones(Black), Stones{QPoint(8, 8)});
