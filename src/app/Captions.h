@@ -1,15 +1,32 @@
 #pragma once
 
+#include "game/GameModel.h"
+
 #include <QString>
 
 namespace kelvane::captions {
 
-// The connection state is the status label's caption; only equality with
-// StatusConnected is ever tested.
+// The link's state as the status line shows it.
 inline const QString StatusWaiting = QStringLiteral("等待加入中");
 inline const QString StatusConnecting = QStringLiteral("正在连线到主机");
 inline const QString StatusConnected = QStringLiteral("连线中");
 inline const QString StatusNotConnected = QStringLiteral("尚未连线");
+
+inline QString Status(LinkState state) {
+    switch (state) {
+    case LinkState::Idle:
+        return {};
+    case LinkState::Waiting:
+        return StatusWaiting;
+    case LinkState::Connecting:
+        return StatusConnecting;
+    case LinkState::Connected:
+        return StatusConnected;
+    case LinkState::NotConnected:
+        return StatusNotConnected;
+    }
+    return {};
+}
 
 inline const QString YouWon = QStringLiteral("你赢了，继续努力。");
 inline const QString YouLost = QStringLiteral("你输了，要加油喔。");

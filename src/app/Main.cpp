@@ -5,7 +5,6 @@
 #include "app/QtModalDialogs.h"
 #include "app/QtMoveSound.h"
 #include "app/QuitProgram.h"
-#include "app/SystemRegistry.h"
 
 #include "Version.h"
 
@@ -39,8 +38,7 @@ int main(int argc, char* argv[]) {
     kelvane::QuitProgram end;
     kelvane::QtModalDialogs dialogs;
     kelvane::DesktopLauncher launcher;
-    const auto registry = kelvane::MakeSystemRegistry();
-    kelvane::Player player({sound, boxes, end, dialogs, launcher, *registry});
+    kelvane::Player player({sound, boxes, end, dialogs, launcher});
     player.Main();
     return QApplication::exec();
 }

@@ -1,46 +1,43 @@
 #include "app/Player.h"
 
-#include "ui/BoardPicture.h"
+#include "app/Captions.h"
+#include "app/GameController.h"
+#include "app/HelpMenu.h"
+#include "app/LogonFlow.h"
+
 #include "ui/LogonDialog.h"
+#include "app/Session.h"
 #include "ui/MainWindow.h"
 
 #include "Version.h"
 
-#include <QAction>
-#include <QPushButton>
-
 namespace kelvane {
 
 Player::Player(PlayerServices services, quint16 gamePort, QObject* parent)
-    : QObject(parent), services_(services), wskLink_(gamePort), frmMain_(new MainWindow) {
+    : QObject(parent), services_(services), frmMain_(new MainWindow),
+      session_(new Session(gamePort)),
+      game_(new GameController(model_, *frmMain_, *session_, services.sound, services.boxes)),
+      logon_(new LogonFlow(model_, *frmMain_, *session_, *game_)),
+      help_(new HelpMenu(*frmMain_, services.launcher, services.boxes, services.dialogs)) {
     Form_Load();
-    connectMainWindow();
-    connectLink();
+    MainWindow& w = *frmMain_;
+    connect(&w, &MainWindow::exitRequested, this, &Player::cmdExit_Click);
+    connect(&w, &MainWindow::reconnectRequested, this, &Player::cmdLink_Click);
+    // While the logon dialog is open it keeps the keyboard, as a modal dialog would.
+    connect(&w, &MainWindow::activatedWhileDisabled, logon_.get(), &LogonFlow::raise);
+    // Ends at once: no leave message, as the link is not up while the dialog is open.
+    connect(logon_.get(), &LogonFlow::endRequested, this, [this] {
+        session_->socket().Close();
+        endProgram();
+    });
 }
 
-Player::~Player() {
-    delete frmLogon_.data();
-}
+Player::~Player() = default;
 
 // The main window is shown already disabled by the dialog's loading.
 void Player::Main() {
-    loadLogon();
     frmMain_->show();
-    showLogon();
-}
-
-void Player::showLogon() {
-    frmLogon_->show();
-    frmLogon_->raise();
-    frmLogon_->activateWindow();
-}
-
-QString Player::status() const {
-    return frmMain_->lblStatus->caption();
-}
-
-bool Player::boardTakesClicks() const {
-    return frmMain_->picBoard->isEnabled();
+    logon_->open();
 }
 
 void Player::Form_Load() {
@@ -52,62 +49,32 @@ void Player::Form_Load() {
 void Player::drawCoordinateLabels() {
     // The labels are spaced 312 twips across and 294 down, not the grid's 315 x 300, so
     // they drift slightly towards the last column and row: that is how the board looks.
-    const int left = frmMain_->picBoard->x() * 15;
-    const int top = frmMain_->picBoard->y() * 15;
+    const QPoint board = frmMain_->boardOriginTwips();
     for (int i = 1; i <= BoardSize; ++i)
-        frmMain_->printAt(left + 312 * i - 120, top - 240, QString(QChar(64 + i)));
+        frmMain_->printAt(board.x() + 312 * i - 120, board.y() - 240, QString(QChar(64 + i)));
     for (int j = 1; j <= BoardSize; ++j)
-        frmMain_->printAt(left - 240, top + 294 * j - 180, QString::number(j));
+        frmMain_->printAt(board.x() - 240, board.y() + 294 * j - 180, QString::number(j));
 }
 
-void Player::connectMainWindow() {
-    MainWindow& w = *frmMain_;
-    connect(w.picBoard, &BoardPicture::mouseUp, this, &Player::picBoard_MouseUp);
-    connect(w.cmdNew, &QPushButton::clicked, this, &Player::cmdNew_Click);
-    connect(w.cmdLink, &QPushButton::clicked, this, &Player::cmdLink_Click);
-    connect(w.cmdExit, &QPushButton::clicked, this, &Player::cmdExit_Click);
-    connect(w.cmdSend, &QPushButton::clicked, this, &Player::SendTalk);
-    // Each menu item runs its button's handler, so both paths share one piece of code.
-    connect(w.mnuNew, &QAction::triggered, this, &Player::cmdNew_Click);
-    connect(w.mnuExit, &QAction::triggered, this, &Player::cmdExit_Click);
-    connect(w.mnuLink, &QAction::triggered, this, &Player::cmdLink_Click);
-    connect(w.mnuTalk, &QAction::triggered, this, &Player::SendTalk);
-    connect(w.mnuContent, &QAction::triggered, this, &Player::mnuContent_Click);
-    connect(w.mnuAbout, &QAction::triggered, this, &Player::mnuAbout_Click);
-    connect(&w, &MainWindow::unloadRequested, this, &Player::Form_Unload);
-    // While the logon dialog is open it keeps the keyboard, as a modal dialog would.
-    connect(&w, &MainWindow::activatedWhileDisabled, this, [this] {
-        if (frmLogon_) {
-            frmLogon_->raise();
-            frmLogon_->activateWindow();
-        }
-    });
+// Closing the main window does the same.
+void Player::cmdExit_Click() {
+    if (ended_)
+        return;
+    game_->leaveLink();
+    endProgram();
 }
 
-void Player::connectLink() {
-    connect(&wskLink_, &SocketLink::ConnectionRequest, this,
-            [this](qint32 id) { whenIdle([this, id] { wskLink_ConnectionRequest(id); }); });
-    connect(&wskLink_, &SocketLink::Connected, this,
-            [this] { whenIdle([this] { wskLink_Connect(); }); });
-    connect(&wskLink_, &SocketLink::DataArrival, this, [this](qint32 count) {
-        if (readHeld_)
-            return;
-        readHeld_ = true;
-        whenIdle([this, count] {
-            readHeld_ = false;
-            ReceiveMsg(count);
-        });
-    });
-    connect(&wskLink_, &SocketLink::LinkLost, this,
-            [this] { whenIdle([this] { wskLink_LinkLost(); }); });
+void Player::cmdLink_Click() {
+    if (ended_)
+        return;
+    game_->leaveLink();
+    logon_->open();
 }
 
 void Player::endProgram() {
     ended_ = true;
-    heldEvents_.clear();
-    reader_.reset();
-    if (frmLogon_)
-        frmLogon_->hide();
+    session_->end();
+    logon_->hide();
     frmMain_->hide();
     services_.end.endNow();
 }

@@ -3,18 +3,15 @@
 #include <QApplication>
 #include <QAudioDevice>
 #include <QDir>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QMediaDevices>
 #include <QSoundEffect>
-#include <QTimer>
 #include <QUrl>
 #include <QtEndian>
 
 #include <algorithm>
-#include <functional>
+#include <utility>
 #include <optional>
 
 namespace kelvane {
@@ -25,15 +22,9 @@ const char* const SoundFileName = "Move.wav";
 
 // Loading reads a small local file; past this something is wrong with the audio stack.
 constexpr int LoadTimeoutMs = 3000;
-// How much longer than the sound itself we wait for the audio system to report its end.
-constexpr int PlayMarginMs = 150;
-constexpr int UnknownLengthMs = 2000;
+// When the file's length cannot be read, the sound counts as this long.
+constexpr int UnknownLengthMs = 300;
 constexpr int LongestSoundMs = 10000;
-
-// Only the sound's arrival and end may run while we wait: user input and socket events
-// stay queued, so no second click or incoming move slips in while the sound plays.
-constexpr QEventLoop::ProcessEventsFlags WaitFlags =
-    QEventLoop::ExcludeUserInputEvents | QEventLoop::ExcludeSocketNotifiers;
 
 bool HasAudioOutput() {
     return !QMediaDevices::audioOutputs().isEmpty() &&
@@ -75,88 +66,76 @@ std::optional<int> WaveLengthMs(const QString& path) {
     }
 }
 
-// Runs the sound's events until done() holds or the time is up. done() is checked on
-// every change of the sound and once more at recheckMs, when that is given.
-void WaitFor(QSoundEffect& effect, const std::function<bool()>& done, int timeoutMs,
-             int recheckMs = -1) {
-    if (done())
-        return;
-    QEventLoop loop;
-    const auto check = [&] {
-        if (done())
-            loop.quit();
-    };
-    QTimer safety, recheck;
-    safety.setSingleShot(true);
-    recheck.setSingleShot(true);
-    QObject::connect(&safety, &QTimer::timeout, &loop, &QEventLoop::quit);
-    QObject::connect(&recheck, &QTimer::timeout, &loop, check);
-    QObject::connect(&effect, &QSoundEffect::statusChanged, &loop, check);
-    QObject::connect(&effect, &QSoundEffect::playingChanged, &loop, check);
-    safety.start(timeoutMs);
-    if (recheckMs >= 0)
-        recheck.start(recheckMs);
-    loop.exec(WaitFlags);
-}
-
 } // namespace
 
-QtMoveSound::QtMoveSound() = default;
+QtMoveSound::QtMoveSound() {
+    clock_.setSingleShot(true);
+    connect(&clock_, &QTimer::timeout, this, &QtMoveSound::finish);
+}
+
 QtMoveSound::~QtMoveSound() = default;
 
-void QtMoveSound::playToEnd() {
+void QtMoveSound::play(std::function<void()> done) {
+    finish();
+    done_ = std::move(done);
     // Looked up at every move: the Help menu may change the current directory.
     const QString path = QDir::current().absoluteFilePath(QString::fromLatin1(SoundFileName));
-    lastOutcome_ = play(path);
-    if (lastOutcome_ != Outcome::Played)
-        QApplication::beep();
-}
-
-QtMoveSound::Outcome QtMoveSound::play(const QString& path) {
     if (!QFileInfo(path).isFile())
-        return Outcome::BeepedNoFile;
+        return beep(Outcome::BeepedNoFile);
     if (!HasAudioOutput())
-        return Outcome::BeepedNoAudioOutput;
-    if (!load(path))
-        return Outcome::BeepedNotLoadable;
-    waitUntilPlayed(WaveLengthMs(path));
-    return Outcome::Played;
-}
-
-bool QtMoveSound::load(const QString& path) {
-    if (!effect_)
+        return beep(Outcome::BeepedNoAudioOutput);
+    if (!effect_) {
         effect_ = std::make_unique<QSoundEffect>();
+        connect(effect_.get(), &QSoundEffect::statusChanged, this, [this] {
+            if (!done_ || clock_.isActive() == false)
+                return;
+            if (effect_->status() == QSoundEffect::Ready && lastOutcome_ == Outcome::NothingYet)
+                startLoaded();
+            else if (effect_->status() == QSoundEffect::Error)
+                beep(Outcome::BeepedNotLoadable);
+        });
+    }
+    lastOutcome_ = Outcome::NothingYet;
     if (loadedPath_ != path) {
         loadedPath_ = path;
+        lengthMs_ = WaveLengthMs(path).value_or(UnknownLengthMs);
         effect_->setSource(QUrl::fromLocalFile(path));
     }
-    QSoundEffect& effect = *effect_;
-    WaitFor(
-        effect, [&effect] { return effect.status() != QSoundEffect::Loading; }, LoadTimeoutMs);
-    if (effect.status() == QSoundEffect::Ready)
-        return true;
-    // Try the file afresh next time: it may have been replaced.
-    loadedPath_.clear();
-    effect.setSource(QUrl());
-    return false;
+    if (effect_->status() == QSoundEffect::Ready)
+        return startLoaded();
+    if (effect_->status() == QSoundEffect::Error)
+        return beep(Outcome::BeepedNotLoadable);
+    // Still loading: the status change starts it, and the clock gives up on a load that
+    // never ends.
+    clock_.start(LoadTimeoutMs);
 }
 
-// The playing flag alone is no clock: with some audio back ends it falls as soon as the
-// samples are handed over, with others it stays up long after they have sounded. So the
-// wait lasts at least the file's own length, and at most that plus a margin.
-void QtMoveSound::waitUntilPlayed(std::optional<int> lengthMs) {
-    QSoundEffect& effect = *effect_;
-    const int shortest = lengthMs.value_or(0);
-    const int longest = lengthMs ? *lengthMs + PlayMarginMs : UnknownLengthMs;
-    QElapsedTimer clock;
-    const auto finished = [&] {
-        if (effect.status() == QSoundEffect::Error)
-            return true;
-        return clock.elapsed() >= shortest && !effect.isPlaying();
-    };
-    clock.start();
-    effect.play();
-    WaitFor(effect, finished, longest, shortest);
+void QtMoveSound::startLoaded() {
+    lastOutcome_ = Outcome::Played;
+    effect_->play();
+    clock_.start(lengthMs_);
+}
+
+void QtMoveSound::beep(Outcome why) {
+    lastOutcome_ = why;
+    if (why == Outcome::BeepedNotLoadable) {
+        // Try the file afresh next time: it may have been replaced.
+        loadedPath_.clear();
+        effect_->setSource(QUrl());
+    }
+    QApplication::beep();
+    // Done from the event loop, as a sound that played would be.
+    clock_.start(0);
+}
+
+void QtMoveSound::finish() {
+    clock_.stop();
+    if (lastOutcome_ == Outcome::NothingYet) { // the load never ended
+        lastOutcome_ = Outcome::BeepedNotLoadable;
+        QApplication::beep();
+    }
+    if (auto done = std::exchange(done_, nullptr))
+        done();
 }
 
 } // namespace kelvane

@@ -2,21 +2,23 @@
 
 #include "app/Services.h"
 
+#include <QObject>
 #include <QString>
+#include <QTimer>
 
+#include <functional>
 #include <memory>
-#include <optional>
 
 class QSoundEffect;
 
 namespace kelvane {
 
-// The move sound through Qt Multimedia. Playing holds the caller until the sound has ended,
-// as a synchronous system sound call would, but never waits on an audio system that is not
-// there: without the file, a loadable sound or an output device it beeps and returns.
-class QtMoveSound : public MoveSound {
+// The move sound through Qt Multimedia. It never holds the caller: it is done when the file
+// has played for its own length, and never waits on an audio system that is not there:
+// without the file, a loadable sound or an output device it beeps and is done at once.
+class QtMoveSound : public QObject, public MoveSound {
 public:
-    // What the latest playToEnd() did.
+    // What the latest play() did.
     enum class Outcome {
         NothingYet,
         Played,
@@ -28,17 +30,20 @@ public:
     QtMoveSound();
     ~QtMoveSound() override;
 
-    void playToEnd() override;
+    void play(std::function<void()> done) override;
     Outcome lastOutcome() const { return lastOutcome_; }
 
 private:
-    Outcome play(const QString& path);
-    bool load(const QString& path);
-    void waitUntilPlayed(std::optional<int> lengthMs);
+    void startLoaded();
+    void beep(Outcome why);
+    void finish();
 
     // One effect, made on first use and kept: loading a sound is slow next to playing it.
     std::unique_ptr<QSoundEffect> effect_;
     QString loadedPath_;
+    int lengthMs_ = 0;
+    QTimer clock_;
+    std::function<void()> done_;
     Outcome lastOutcome_ = Outcome::NothingYet;
 };
 

@@ -11,18 +11,22 @@ inline constexpr int BoardSize = 15;
 inline constexpr int Black = 1;
 inline constexpr int White = 2;
 
-// Cell codes. 3 and 4 are the opponent's latest stone, held only while it is drawn.
+// What a cell holds: nothing, or the colour of its stone.
 enum CellCode : std::int16_t {
     Empty = 0,
     BlackStone = 1,
     WhiteStone = 2,
-    BlackHighlighted = 3,
-    WhiteHighlighted = 4,
 };
 
 inline constexpr int opponentOf(int color) {
     return color == Black ? White : Black;
 }
+
+struct Cell {
+    int column = 0;
+    int row = 0;
+    bool operator==(const Cell&) const = default;
+};
 
 // The 15 x 15 board, addressed (column, row), both 1-based from the top-left.
 class Board {

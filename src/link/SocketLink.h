@@ -66,6 +66,10 @@ public:
     // peer, which then sees the end of the stream. Harmless on a closed link.
     void Close();
 
+    // Why the link ended or the connection could not be made, in the player's words;
+    // empty after our own Close.
+    QString lostReason() const { return lostReason_; }
+
 signals:
     // Host: a peer wants to join; Accept(requestID) takes it.
     void ConnectionRequest(qint32 requestID);
@@ -98,6 +102,7 @@ private:
     // A broken connection keeps its socket, so that bytes that came before the end can
     // still be read; this tells State() why it ended.
     int lostState_ = sckClosed;
+    QString lostReason_;
     qint64 bytesTaken_ = 0;
     QHash<qint32, QTcpSocket*> requests_;
     qint32 nextRequestID_ = 1;

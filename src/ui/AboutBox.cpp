@@ -4,6 +4,7 @@
 #include "ui/Pictures.h"
 #include "ui/Twips.h"
 
+#include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
@@ -13,10 +14,6 @@
 namespace kelvane {
 
 namespace {
-
-void Place(QWidget* widget, int left, int top, int width, int height) {
-    widget->setGeometry(TwipsRect(left, top, width, height));
-}
 
 QLabel* TextLabel(const QString& text, QWidget* parent, QRect twips) {
     auto* label = new QLabel(text, parent);
@@ -94,9 +91,28 @@ void AboutBox::createButtons() {
     cmdSysInfo = new QPushButton("&System Info...", this);
     Place(cmdSysInfo, 4260, 3075, 1452, 345);
     connect(cmdOK, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cmdSysInfo, &QPushButton::clicked, this, &AboutBox::sysInfoRequested);
+    cmdOK->setObjectName("cmdOK");
+    cmdSysInfo->setObjectName("cmdSysInfo");
+    lblCopyright->setObjectName("lblCopyright");
+    lblTitle->setObjectName("lblTitle");
+    lblVersion->setObjectName("lblVersion");
 
     QWidget::setTabOrder(cmdOK, cmdSysInfo);
     cmdOK->setFocus();
+}
+
+void AboutBox::setIcon(const QIcon& icon) {
+    setWindowIcon(icon);
+    picIcon->setPixmap(icon.pixmap(picIcon->size()));
+}
+
+void AboutBox::setTitle(const QString& title) {
+    lblTitle->setText(title);
+}
+
+void AboutBox::setVersion(const QString& version) {
+    lblVersion->setText(version);
 }
 
 bool AboutBox::eventFilter(QObject* watched, QEvent* event) {

@@ -1,9 +1,9 @@
 #pragma once
 
-// The controls are public members, so their classes come with the box.
 #include <QDialog>
-#include <QLabel>
-#include <QPushButton>
+
+class QLabel;
+class QPushButton;
 
 namespace kelvane {
 
@@ -17,18 +17,14 @@ class AboutBox : public QDialog {
 public:
     explicit AboutBox(QWidget* parent = nullptr);
 
-    QLabel* picIcon = nullptr;
-    QPushButton* cmdOK = nullptr;
-    QPushButton* cmdSysInfo = nullptr;
-    QLabel* lblCopyright = nullptr;
-    QLabel* lblDescription = nullptr;
-    QLabel* lblTitle = nullptr;
-    QLabel* lblVersion = nullptr;
-    QLabel* lblDisclaimer = nullptr;
+    void setIcon(const QIcon& icon);
+    void setTitle(const QString& title);
+    void setVersion(const QString& version);
 
 signals:
     // A left click on the notice line.
     void copyrightClicked();
+    void sysInfoRequested();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -39,6 +35,15 @@ protected:
 private:
     void createTexts();
     void createButtons();
+
+    QLabel* picIcon = nullptr;
+    QPushButton* cmdOK = nullptr;
+    QPushButton* cmdSysInfo = nullptr;
+    QLabel* lblCopyright = nullptr;
+    QLabel* lblDescription = nullptr;
+    QLabel* lblTitle = nullptr;
+    QLabel* lblVersion = nullptr;
+    QLabel* lblDisclaimer = nullptr;
 };
 
 } // namespace kelvane

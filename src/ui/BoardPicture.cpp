@@ -1,6 +1,6 @@
 #include "ui/BoardPicture.h"
 
-#include "game/BoardGeometry.h"
+#include "ui/BoardGeometry.h"
 #include "ui/Pictures.h"
 
 #include <QMouseEvent>
@@ -56,7 +56,15 @@ void BoardPicture::copySprite(int stripLeft, int x, int y) {
     }
 }
 
-void BoardPicture::refresh() {
+void BoardPicture::showStones(const Board& board, std::optional<Cell> latest) {
+    for (int column = 1; column <= BoardSize; ++column) {
+        for (int row = 1; row <= BoardSize; ++row) {
+            const int color = board.at(column, row);
+            if (color == Black || color == White)
+                copySprite(SpriteLeft(color, latest == Cell{column, row}), CellLeft(column),
+                           CellTop(row));
+        }
+    }
     update();
 }
 
@@ -75,8 +83,7 @@ void BoardPicture::paintEvent(QPaintEvent*) {
 
 void BoardPicture::mouseReleaseEvent(QMouseEvent* event) {
     event->accept();
-    emit mouseUp(event->button(), event->modifiers(),
-                 ExactPosition(*this, *event) - QPointF(BorderWidth, BorderWidth));
+    emit mouseUp(event->button(), ExactPosition(*this, *event) - QPointF(BorderWidth, BorderWidth));
 }
 
 } // namespace kelvane

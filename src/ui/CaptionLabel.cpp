@@ -45,9 +45,16 @@ void CaptionLabel::setCaption(const QString& caption) {
 }
 
 void CaptionLabel::setAccessibleTitle(const QString& title) {
-    setAccessibleDescription(title);
+    title_ = title;
+    setAccessibleDescription(reason_.isEmpty() ? title_ : reason_);
     if (caption_.isEmpty())
         setAccessibleName(title);
+}
+
+void CaptionLabel::setReason(const QString& reason) {
+    reason_ = reason;
+    setAccessibleDescription(reason_.isEmpty() ? title_ : reason_);
+    refreshShownText();
 }
 
 void CaptionLabel::setAutoSizeMaxWidth(int maxWidth) {
@@ -88,13 +95,16 @@ void CaptionLabel::refreshShownText() {
         fontMetrics().elidedText(candidate, Qt::ElideRight, contentsRect().width());
     QLabel::setText(shown);
     const bool elided = cut || shown != caption_;
-    setToolTip(elided ? PlainToolTip(BoundedPrefix(caption_, ToolTipLength)) : QString());
+    QString tip = elided ? BoundedPrefix(caption_, ToolTipLength) : QString();
+    if (!reason_.isEmpty())
+        tip = tip.isEmpty() ? reason_ : tip + QLatin1Char('\n') + reason_;
+    setToolTip(PlainToolTip(tip));
 }
 
 // Setting the name tells screen readers it changed, also when the caption is set again to the
 // same text: a chat line said twice is read out twice. A reader gets no more than a tooltip.
 void CaptionLabel::announceCaption() {
-    setAccessibleName(caption_.isEmpty() ? accessibleDescription()
+    setAccessibleName(caption_.isEmpty() ? title_
                                          : BoundedPrefix(caption_, ToolTipLength));
 }
 

@@ -5,9 +5,8 @@
 
 namespace kelvane {
 
-// A one-line label whose caption is program state: other code reads it back (the status
-// line is the connection flag), so caption() returns exactly what was set, while the label
-// shows only what fits, elided on the right, with the whole text as its tooltip.
+// A one-line label that shows only what fits of its caption, elided on the right, with the
+// whole text as its tooltip; caption() still returns exactly what was set.
 // Captions may come from the other player, so they are always shown as plain text.
 // Set captions with setCaption(); QLabel::setText() bypasses eliding.
 // Screen readers get the whole caption as the label's accessible name, and every new caption
@@ -24,6 +23,9 @@ public:
     // What the label is for, e.g. "连线状态": its accessible description, and its accessible
     // name while the caption is empty, so a screen reader never meets a nameless label.
     void setAccessibleTitle(const QString& title);
+    // A note on the caption, such as why the link is down: the tooltip, and the accessible
+    // description in place of the title. Empty drops it.
+    void setReason(const QString& reason);
 
     // A label with a maximum width sizes its width to each new caption, up to that many
     // pixels; until the first caption it keeps its layout width. 0 turns this off.
@@ -45,6 +47,8 @@ private:
     void announceCaption();
 
     QString caption_;
+    QString title_;
+    QString reason_;
     int autoSizeMaxWidth_ = 0;
 };
 

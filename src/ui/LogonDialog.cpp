@@ -12,16 +12,15 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QCompleter>
+#include <QStandardItemModel>
+#include <QToolTip>
 
 namespace kelvane {
 
 const QString LogonDialog::DefaultName = QStringLiteral("陈雨桐");
 
 namespace {
-
-void Place(QWidget* widget, int left, int top, int width, int height) {
-    widget->setGeometry(TwipsRect(left, top, width, height));
-}
 
 // Labels keep their left and top and take the size of their caption. Both captions that
 // labIP shows are equally wide, so sizing once fits either.
@@ -31,16 +30,6 @@ QLabel* SizedLabel(const QString& caption, QWidget* parent, int left, int top) {
     label->move(TwipsToPixels(left), TwipsToPixels(top));
     label->adjustSize();
     return label;
-}
-
-// Names a screen reader reads for the controls. The labels name their text boxes; buttons,
-// the frame and the option buttons are read by their captions.
-void NameForScreenReaders(LogonDialog& d) {
-    d.setAccessibleName("登录");
-    d.labName->setBuddy(d.txtName);
-    d.txtName->setAccessibleName("你的名字");
-    d.labIP->setBuddy(d.txtIP);
-    d.txtIP->setAccessibleName("主机IP地址");
 }
 
 } // namespace
@@ -53,10 +42,20 @@ LogonDialog::LogonDialog(QWidget* parent)
     setFixedSize(TwipsToPixels(4350), TwipsToPixels(1890));
     createControls();
     orderFocusChain();
-    NameForScreenReaders(*this);
+    nameForScreenReaders();
     // The window gives this focus back when it is first activated.
     txtName->setFocus();
     CentreWhenFirstShown(*this);
+}
+
+// Names a screen reader reads for the controls. The labels name their text boxes; buttons,
+// the frame and the option buttons are read by their captions.
+void LogonDialog::nameForScreenReaders() {
+    setAccessibleName("登录");
+    labName->setBuddy(txtName);
+    txtName->setAccessibleName("你的名字");
+    labIP->setBuddy(txtIP);
+    txtIP->setAccessibleName("主机IP地址");
 }
 
 void LogonDialog::createControls() {
@@ -84,6 +83,69 @@ void LogonDialog::createControls() {
     cmdOK->setAutoDefault(true);
     cmdEnd->setAutoDefault(true);
     cmdOK->setDefault(true);
+
+    const std::pair<QWidget*, const char*> names[] = {
+        {txtName, "txtName"}, {optServer, "optServer"}, {optClient, "optClient"},
+        {labIP, "labIP"},     {txtIP, "txtIP"},         {cmdOK, "cmdOK"},
+        {cmdEnd, "cmdEnd"}};
+    for (const auto& [widget, name] : names)
+        widget->setObjectName(name);
+
+    connect(optServer, &QRadioButton::clicked, this, &LogonDialog::hostChosen);
+    connect(optClient, &QRadioButton::clicked, this, &LogonDialog::joinChosen);
+    connect(cmdOK, &QPushButton::clicked, this,
+            [this] { emit confirmed(txtName->text(), txtIP->text()); });
+    connect(cmdEnd, &QPushButton::clicked, this, &LogonDialog::endRequested);
+
+    // Found hosts: the list shows "name — address", picking one fills in the address.
+    suggestions_ = new QStandardItemModel(this);
+    completer_ = new QCompleter(suggestions_, this);
+    completer_->setCompletionRole(Qt::UserRole);
+    completer_->setFilterMode(Qt::MatchContains);
+    completer_->setCaseSensitivity(Qt::CaseInsensitive);
+    txtIP->setCompleter(completer_);
+}
+
+void LogonDialog::setAddressCaption(const QString& caption) {
+    labIP->setText(caption);
+}
+
+void LogonDialog::setAddress(const QString& address) {
+    txtIP->setText(address);
+}
+
+void LogonDialog::setAddressNote(const QString& note) {
+    note_ = note;
+    txtIP->setToolTip(note);
+    txtIP->setAccessibleDescription(note);
+}
+
+void LogonDialog::selectAddress() {
+    txtIP->setSelection(0, txtIP->text().size());
+    txtIP->setFocus();
+}
+
+void LogonDialog::showProblem(const QString& problem) {
+    txtIP->setToolTip(problem);
+    txtIP->setAccessibleDescription(problem);
+    QToolTip::showText(txtIP->mapToGlobal(QPoint(0, txtIP->height())), problem, txtIP);
+    // The next change of the address makes the problem old news.
+    connect(
+        txtIP, &QLineEdit::textEdited, this, [this] { setAddressNote(note_); },
+        Qt::SingleShotConnection);
+}
+
+void LogonDialog::setSuggestions(const QList<HostSuggestion>& hosts) {
+    suggestions_->clear();
+    for (const HostSuggestion& host : hosts) {
+        auto* item = new QStandardItem(host.shown);
+        item->setData(host.address, Qt::UserRole);
+        item->setEditable(false);
+        suggestions_->appendRow(item);
+    }
+    // Shown at once while the user is at the address box and has not typed a filter.
+    if (!hosts.isEmpty() && txtIP->hasFocus() && txtIP->text().isEmpty())
+        completer_->complete();
 }
 
 void LogonDialog::orderFocusChain() {
@@ -94,7 +156,7 @@ void LogonDialog::orderFocusChain() {
 
 void LogonDialog::closeEvent(QCloseEvent* event) {
     event->ignore();
-    emit closeRequested();
+    emit endRequested();
 }
 
 // A plain widget window has no default button: Enter that no focused button took presses

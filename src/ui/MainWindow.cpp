@@ -1,5 +1,6 @@
 #include "ui/MainWindow.h"
 
+#include "ui/BoardGeometry.h"
 #include "ui/BoardPicture.h"
 #include "ui/CaptionLabel.h"
 #include "ui/DefaultButton.h"
@@ -19,8 +20,10 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
+#include <QToolTip>
 
 #include <algorithm>
+#include <tuple>
 #include <vector>
 
 namespace kelvane {
@@ -39,10 +42,6 @@ constexpr int PanelLabelWidth = 2805;
 // frame on each side and a title bar above the menu bar.
 constexpr int FramePixels = 4;
 constexpr int TitleBarPixels = 19;
-
-void Place(QWidget* widget, int left, int top, int width, int height) {
-    widget->setGeometry(TwipsRect(left, top, width, height));
-}
 
 // Player labels: window-background colour behind black text.
 CaptionLabel* PanelLabel(QWidget* parent, int top) {
@@ -66,27 +65,6 @@ QPushButton* PanelButton(QWidget* parent, const QString& caption, const QString&
     button->setAutoDefault(true);
     Place(button, left, top, 1200, 375);
     return button;
-}
-
-// Names a screen reader reads for the controls. Buttons and menus are read by their
-// captions and tooltips; the labels are read by their captions, and by these titles while
-// they have none.
-void NameForScreenReaders(MainWindow& w) {
-    w.fraContainer->setAccessibleName("对局信息");
-    w.labBlack->setAccessibleTitle("黑方玩家");
-    w.labBlackScore->setAccessibleTitle("黑方战绩");
-    w.labWhite->setAccessibleTitle("白方玩家");
-    w.labWhiteScore->setAccessibleTitle("白方战绩");
-    w.labHe->setAccessibleTitle("对方名字");
-    w.labHeSay->setAccessibleTitle("对方的话");
-    w.labI->setAccessibleTitle("我的名字");
-    w.labISay->setAccessibleTitle("我的话");
-    w.txtMsg->setAccessibleName("对话内容");
-    w.txtMsg->setAccessibleDescription("输入要发送给对方的一句话");
-    w.picBoard->setAccessibleName("棋盘");
-    w.picBoard->setAccessibleDescription("十五乘十五的棋盘，点击空格落子");
-    w.picBlock->setAccessibleName("棋子图样");
-    w.lblStatus->setAccessibleTitle("连线状态");
 }
 
 } // namespace
@@ -138,12 +116,34 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     createBoard();
     createStatusLine();
     createMenus();
+    connectControls();
     orderFocusChain();
-    NameForScreenReaders(*this);
+    nameForScreenReaders();
     // The window gives this focus back when it is first activated.
     picBoard->setFocus();
     CentreWhenFirstShown(*this);
     setClientSize(TwipsToPixels(LayoutClientWidth), TwipsToPixels(LayoutClientHeight));
+}
+
+// Names a screen reader reads for the controls. Buttons and menus are read by their
+// captions and tooltips; the labels are read by their captions, and by these titles while
+// they have none.
+void MainWindow::nameForScreenReaders() {
+    fraContainer->setAccessibleName("对局信息");
+    labBlack->setAccessibleTitle("黑方玩家");
+    labBlackScore->setAccessibleTitle("黑方战绩");
+    labWhite->setAccessibleTitle("白方玩家");
+    labWhiteScore->setAccessibleTitle("白方战绩");
+    labHe->setAccessibleTitle("对方名字");
+    labHeSay->setAccessibleTitle("对方的话");
+    labI->setAccessibleTitle("我的名字");
+    labISay->setAccessibleTitle("我的话");
+    txtMsg->setAccessibleName("对话内容");
+    txtMsg->setAccessibleDescription("输入要发送给对方的一句话");
+    picBoard->setAccessibleName("棋盘");
+    picBoard->setAccessibleDescription("十五乘十五的棋盘，点击空格落子");
+    picBlock->setAccessibleName("棋子图样");
+    lblStatus->setAccessibleTitle("连线状态");
 }
 
 void MainWindow::createPlayersPanel() {
@@ -159,10 +159,17 @@ void MainWindow::createPlayersPanel() {
     labHeSay = PanelLabel(fraContainer, 1920);
     labI = PanelLabel(fraContainer, 2400);
     labISay = PanelLabel(fraContainer, 2880);
+    const std::pair<QWidget*, const char*> names[] = {
+        {labBlack, "labBlack"}, {labBlackScore, "labBlackScore"}, {labWhite, "labWhite"},
+        {labWhiteScore, "labWhiteScore"}, {labHe, "labHe"}, {labHeSay, "labHeSay"},
+        {labI, "labI"}, {labISay, "labISay"}};
+    for (const auto& [widget, name] : names)
+        widget->setObjectName(name);
     labHe->setAutoSizeMaxWidth(TwipsToPixels(PanelLabelWidth));
     labI->setAutoSizeMaxWidth(TwipsToPixels(PanelLabelWidth));
 
     txtMsg = new QLineEdit(fraContainer);
+    txtMsg->setObjectName("txtMsg");
     txtMsg->setFont(SansSerif(8.25, false));
     Place(txtMsg, 120, 3360, 2805, 285);
 
@@ -170,6 +177,10 @@ void MainWindow::createPlayersPanel() {
     cmdNew = PanelButton(fraContainer, "新局", "忽略本局", 1560, 3720);
     cmdLink = PanelButton(fraContainer, "重连", "重新连接", 240, 4110);
     cmdExit = PanelButton(fraContainer, "退出", "退出游戏", 1560, 4110);
+    cmdSend->setObjectName("cmdSend");
+    cmdNew->setObjectName("cmdNew");
+    cmdLink->setObjectName("cmdLink");
+    cmdExit->setObjectName("cmdExit");
     // Only drawn as the default; keyPressEvent makes Enter press it.
     cmdSend->setDefault(true);
 }
@@ -185,6 +196,7 @@ void MainWindow::createBoard() {
     picBlock->setGeometry(QRect(QPoint(TwipsToPixels(3240), TwipsToPixels(3720)), QSize(86, 22)));
 
     picBoard = new BoardPicture(surface_);
+    picBoard->setObjectName("picBoard");
     picBoard->move(TwipsToPixels(360), TwipsToPixels(360));
     picBoard->setFocusPolicy(Qt::StrongFocus);
     // Later siblings lie above earlier ones; raise anyway so the strip can never show.
@@ -193,6 +205,7 @@ void MainWindow::createBoard() {
 
 void MainWindow::createStatusLine() {
     lblStatus = new CaptionLabel(surface_);
+    lblStatus->setObjectName("lblStatus");
     Place(lblStatus, 120, 5160, 8400, 300);
 }
 
@@ -205,13 +218,17 @@ void MainWindow::createMenus() {
 
     mnuFileBar = bar->addMenu("文件");
     mnuNew = mnuFileBar->addAction("新局");
-    mnuFile = mnuFileBar->addSeparator();
+    mnuFileBar->addSeparator();
     mnuExit = mnuFileBar->addAction("退出");
 
     mnuOperateBar = bar->addMenu("操作");
     mnuLink = mnuOperateBar->addAction("重连");
-    mnuOperate = mnuOperateBar->addSeparator();
+    mnuOperateBar->addSeparator();
     mnuTalk = mnuOperateBar->addAction("对话");
+    mnuComputer = mnuOperateBar->addAction("和电脑下");
+    mnuComputer->setObjectName("mnuComputer");
+    mnuComputer->setToolTip("等待加入时，请电脑来做对手");
+    mnuComputer->setEnabled(false);
 
     mnuHelp = bar->addMenu("帮助");
     mnuContent = mnuHelp->addAction("主题");
@@ -219,6 +236,103 @@ void MainWindow::createMenus() {
 
     for (QMenu* menu : {mnuFileBar, mnuOperateBar, mnuHelp})
         menu->setFont(SongTi(9));
+}
+
+void MainWindow::connectControls() {
+    connect(picBoard, &BoardPicture::mouseUp, this, &MainWindow::picBoard_MouseUp);
+    // Each menu item does what its button does.
+    for (auto [button, item, intention] :
+         {std::tuple{cmdNew, mnuNew, &MainWindow::newGameRequested},
+          std::tuple{cmdLink, mnuLink, &MainWindow::reconnectRequested},
+          std::tuple{cmdExit, mnuExit, &MainWindow::exitRequested}}) {
+        connect(button, &QPushButton::clicked, this, intention);
+        connect(item, &QAction::triggered, this, intention);
+    }
+    connect(cmdSend, &QPushButton::clicked, this, &MainWindow::SendTalk);
+    connect(mnuTalk, &QAction::triggered, this, &MainWindow::SendTalk);
+    connect(mnuComputer, &QAction::triggered, this, &MainWindow::computerRequested);
+    connect(mnuContent, &QAction::triggered, this, &MainWindow::helpRequested);
+    connect(mnuAbout, &QAction::triggered, this, &MainWindow::aboutRequested);
+    // A pasted line longer than the box takes is cut by the box; say so where it happened.
+    connect(txtMsg, &QLineEdit::inputRejected, this, [this] {
+        const QString note =
+            QStringLiteral("一句话最多 %1 个字，多出的部分没有放进来。").arg(txtMsg->maxLength());
+        txtMsg->setAccessibleDescription(note);
+        QToolTip::showText(txtMsg->mapToGlobal(QPoint(0, txtMsg->height())), note, txtMsg);
+    });
+}
+
+void MainWindow::picBoard_MouseUp(Qt::MouseButton button, QPointF position) {
+    if (button != Qt::LeftButton)
+        return;
+    if (const auto cell = CellAt(position.x(), position.y()))
+        emit cellClicked(*cell);
+}
+
+// The line is sent exactly as typed and stays in the box, so it can be sent again.
+void MainWindow::SendTalk() {
+    emit chatSubmitted(txtMsg->text());
+}
+
+QPoint MainWindow::boardOriginTwips() const {
+    return picBoard->pos() * 15;
+}
+
+void MainWindow::setStatus(const QString& caption) {
+    lblStatus->setCaption(caption);
+}
+
+void MainWindow::setStatusReason(const QString& reason) {
+    lblStatus->setReason(reason);
+}
+
+void MainWindow::setTurn(bool myTurn) {
+    picBoard->setEnabled(myTurn);
+}
+
+void MainWindow::setBlackPlayer(const QString& caption) {
+    labBlack->setCaption(caption);
+}
+
+void MainWindow::setWhitePlayer(const QString& caption) {
+    labWhite->setCaption(caption);
+}
+
+void MainWindow::setRecord(const QString& black, const QString& white) {
+    labBlackScore->setCaption(black);
+    labWhiteScore->setCaption(white);
+}
+
+void MainWindow::setMyName(const QString& caption) {
+    labI->setCaption(caption);
+}
+
+void MainWindow::setMyLine(const QString& line) {
+    labISay->setCaption(line);
+}
+
+void MainWindow::setPeerName(const QString& caption) {
+    labHe->setCaption(caption);
+}
+
+void MainWindow::setPeerLine(const QString& line) {
+    labHeSay->setCaption(line);
+}
+
+void MainWindow::setChatLimit(int characters) {
+    txtMsg->setMaxLength(characters);
+}
+
+void MainWindow::showStones(const Board& board, std::optional<Cell> latest) {
+    picBoard->showStones(board, latest);
+}
+
+void MainWindow::clearBoard() {
+    picBoard->clearPicture();
+}
+
+void MainWindow::setComputerAvailable(bool available) {
+    mnuComputer->setEnabled(available);
 }
 
 void MainWindow::orderFocusChain() {
@@ -257,7 +371,7 @@ void MainWindow::changeEvent(QEvent* event) {
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     event->ignore();
-    emit unloadRequested();
+    emit exitRequested();
 }
 
 // QMainWindow has no default button: Enter that no focused button took presses cmdSend.

@@ -1,25 +1,27 @@
 #pragma once
 
-#include "ui/BoardPicture.h"
-#include "ui/CaptionLabel.h"
+#include "game/Board.h"
 
-// The controls are public members, so their classes come with the window.
-#include <QAction>
-#include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
 #include <QMainWindow>
-#include <QMenu>
-#include <QPushButton>
 #include <QString>
+
+#include <optional>
+
+class QAction;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
 
 namespace kelvane {
 
+class BoardPicture;
+class CaptionLabel;
 class PrintSurface;
 
 // The main window frmMain: the board, the players' panel, the status line and the menu.
-// It shows state and forwards events; the handlers live in the application layer, which
-// connects to the controls' own signals.
+// It shows what it is told and says what the user asks for; it keeps no game state.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 
@@ -28,10 +30,64 @@ public:
 
     // The outer size, frame and title bar included, as the window's own area is sized.
     void setOuterSize(int widthTwips, int heightTwips);
-
     // Draws text with its top-left corner at (x, y) of the client area below the menu bar, in
     // the window's font and text colour, onto a background that keeps it for good.
     void printAt(double xTwips, double yTwips, const QString& text);
+    // Where the board picture's top-left corner lies in the client area, in twips.
+    QPoint boardOriginTwips() const;
+
+    void setStatus(const QString& caption);
+    // Why the link is down, or nothing: the status line's tooltip and description.
+    void setStatusReason(const QString& reason);
+    // Whether the board takes clicks: it is this side's turn.
+    void setTurn(bool myTurn);
+    void setBlackPlayer(const QString& caption);
+    void setWhitePlayer(const QString& caption);
+    void setRecord(const QString& black, const QString& white);
+    void setMyName(const QString& caption);
+    void setMyLine(const QString& line);
+    void setPeerName(const QString& caption);
+    void setPeerLine(const QString& line);
+    // The longest chat line the box takes; what is pasted beyond it is refused visibly.
+    void setChatLimit(int characters);
+    void showStones(const Board& board, std::optional<Cell> latest = std::nullopt);
+    void clearBoard();
+    // Whether "和电脑下" can act now.
+    void setComputerAvailable(bool available);
+
+signals:
+    // A left click on a cell of the board while it takes clicks.
+    void cellClicked(Cell cell);
+    void newGameRequested();
+    void reconnectRequested();
+    // 退出, from the button, the menu or by closing the window.
+    void exitRequested();
+    void chatSubmitted(const QString& line);
+    void computerRequested();
+    void helpRequested();
+    void aboutRequested();
+    // The window became the active one while disabled: a window manager may hand the
+    // focus to a disabled window, where typing goes nowhere.
+    void activatedWhileDisabled();
+
+protected:
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void createPlayersPanel();
+    void createBoard();
+    void createStatusLine();
+    void createMenus();
+    void connectControls();
+    void orderFocusChain();
+    void nameForScreenReaders();
+    void setClientSize(int width, int height);
+    void picBoard_MouseUp(Qt::MouseButton button, QPointF position);
+    void SendTalk();
+
+    PrintSurface* surface_ = nullptr;
 
     // The players' panel.
     QGroupBox* fraContainer = nullptr;
@@ -56,38 +112,14 @@ public:
 
     QMenu* mnuFileBar = nullptr;
     QAction* mnuNew = nullptr;
-    QAction* mnuFile = nullptr; // separator
     QAction* mnuExit = nullptr;
     QMenu* mnuOperateBar = nullptr;
     QAction* mnuLink = nullptr;
-    QAction* mnuOperate = nullptr; // separator
     QAction* mnuTalk = nullptr;
+    QAction* mnuComputer = nullptr;
     QMenu* mnuHelp = nullptr;
     QAction* mnuContent = nullptr;
     QAction* mnuAbout = nullptr;
-
-signals:
-    // The user closed the window. The window stays open: what closing means is the
-    // application's decision.
-    void unloadRequested();
-    // The window became the active one while disabled: a window manager may hand the
-    // focus to a disabled window, where typing goes nowhere.
-    void activatedWhileDisabled();
-
-protected:
-    void changeEvent(QEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-
-private:
-    void createPlayersPanel();
-    void createBoard();
-    void createStatusLine();
-    void createMenus();
-    void orderFocusChain();
-    void setClientSize(int width, int height);
-
-    PrintSurface* surface_ = nullptr;
 };
 
 } // namespace kelvane

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QRect>
+#include <QWidget>
 
 namespace kelvane {
 
@@ -19,14 +20,14 @@ constexpr double TwipsToPixelsF(double twips) {
     return twips / TwipsPerPixel;
 }
 
-constexpr int PixelsToTwips(int pixels) {
-    return pixels * TwipsPerPixel;
-}
-
 // A control's rectangle from its layout entry: left, top, width and height in twips.
 constexpr QRect TwipsRect(int left, int top, int width, int height) {
     return QRect(TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width),
                  TwipsToPixels(height));
+}
+
+inline void Place(QWidget* widget, int left, int top, int width, int height) {
+    widget->setGeometry(TwipsRect(left, top, width, height));
 }
 
 } // namespace kelvane

@@ -6,22 +6,33 @@
 #include <QFile>
 #include <QMap>
 #include <QStringList>
+#include <QTimer>
 #include <algorithm>
-#include <cstring>
+#include <utility>
 #include <functional>
 
 namespace kelvane::testing {
 
-// Stands in for the move sound: counts plays and can run something "while it plays",
-// as the real sound's nested event loop would.
+// Stands in for the move sound. It ends from the event loop, as a real one does; with
+// `lasting` set it goes on playing until end() is called, or at worst for ten seconds.
 struct FakeSound : MoveSound {
     int plays = 0;
-    std::function<void()> whilePlaying;
-    void playToEnd() override {
-        ++plays;
-        if (whilePlaying)
-            whilePlaying();
+    bool lasting = false;
+    std::function<void()> pending;
+    void play(std::function<void()> done) override {
+        end();
+        pending = std::move(done);
+        QTimer::singleShot(lasting ? 10000 : 0, &timer, [this, play = ++plays] {
+            if (play == plays)
+                end();
+        });
     }
+    bool playing() const { return bool(pending); }
+    void end() {
+        if (auto done = std::exchange(pending, nullptr))
+            done();
+    }
+    QObject timer; // cancels what is still due when the fake goes
 };
 
 // Answers every message box at once, remembering what it showed. whileOpen runs while the
@@ -69,66 +80,16 @@ struct FakeDialogs : ModalDialogs {
     }
 };
 
-// Records what would have been started. Like the real launcher, it cannot start an empty
-// command line; `fails` makes every start fail.
+// Records what would have been started; `fails` makes every start fail.
 struct FakeLauncher : Launcher {
     QStringList programs, editedFiles, addresses;
     bool fails = false;
     bool startProgram(const QString& line) override {
         programs << line;
-        return !fails && !line.trimmed().isEmpty();
+        return !fails;
     }
     bool openInTextEditor(const QString& path) override { return (editedFiles << path, !fails); }
     bool openInBrowser(const QString& address) override { return (addresses << address, !fails); }
-};
-
-// An in-memory HKEY_LOCAL_MACHINE: keys[path][value name] = {type, data}, a string's data with
-// or without its zero byte. It records the keys opened and closed, and answers only calls with
-// the arguments a careful Win32 caller passes: options 0, full access, no reserved pointer and
-// a zeroed buffer of 1024 bytes.
-struct FakeRegistry : Registry {
-    QMap<QString, QMap<QString, std::pair<quint32, QByteArray>>> keys;
-    QStringList opened;        // a key's handle is its place in this list, from 1
-    QList<RegistryKey> closed; // 0 for a key that did not open
-    int openKeys = 0;
-
-    long RegOpenKeyExA(RegistryKey root, const char* subKey, quint32 options, quint32 access,
-                       RegistryKey* result) override {
-        opened << QString::fromLocal8Bit(subKey);
-        if (options != 0 || access != KeyAllAccess)
-            return 87; // ERROR_INVALID_PARAMETER
-        if (root != HkeyLocalMachine || !keys.contains(opened.last()))
-            return ErrorFileNotFound;
-        ++openKeys;
-        *result = static_cast<RegistryKey>(opened.size());
-        return ErrorSuccess;
-    }
-
-    long RegQueryValueExA(RegistryKey key, const char* valueName, quint32* reserved, quint32* type,
-                          unsigned char* data, quint32* dataSize) override {
-        if (reserved || *dataSize != 1024 ||
-            std::any_of(data, data + 1024, [](auto byte) { return byte != 0; }))
-            return 87; // ERROR_INVALID_PARAMETER
-        const auto values = keys.value(opened.value(int(key) - 1));
-        const QString name = QString::fromLocal8Bit(valueName);
-        if (!values.contains(name))
-            return ErrorFileNotFound;
-        const auto [valueType, value] = values.value(name);
-        *type = valueType;
-        *dataSize = static_cast<quint32>(value.size());
-        if (*dataSize > 1024)
-            return ErrorMoreData;
-        std::memcpy(data, value.constData(), *dataSize);
-        return ErrorSuccess;
-    }
-
-    long RegCloseKey(RegistryKey key) override {
-        closed << key;
-        if (key == 0)
-            return ErrorInvalidHandle;
-        --openKeys;
-        return ErrorSuccess;
-    }
 };
 
 // Sets an environment variable until the end of the scope: PATH stands in for the programs

@@ -2,8 +2,10 @@
 
 #include "Fakes.h"
 
+#include "app/LogonFlow.h"
 #include "app/Player.h"
-#include "ui/BoardPicture.h"
+#include "app/Session.h"
+#include "ui/CaptionLabel.h"
 #include "ui/LogonDialog.h"
 #include "ui/MainWindow.h"
 
@@ -24,63 +26,71 @@ inline quint16 freePort() {
     return probe.serverPort();
 }
 
-// One player's program with substitute services, driven through its real widgets.
+// One player's program with substitute services, driven through its real widgets, which
+// are found by their names.
 struct TestPlayer {
     FakeSound sound;
     FakeBoxes boxes;
     FakeEnd end;
     FakeDialogs dialogs;
     FakeLauncher launcher;
-    FakeRegistry registry;
     std::unique_ptr<Player> player;
 
     explicit TestPlayer(quint16 gamePort = 0)
-        : player(std::make_unique<Player>(
-              PlayerServices{sound, boxes, end, dialogs, launcher, registry}, gamePort)) {
+        : player(std::make_unique<Player>(PlayerServices{sound, boxes, end, dialogs, launcher},
+                                          gamePort)) {
         player->Main();
     }
 
     Player* operator->() { return player.get(); }
-    MainWindow& window() { return player->frmMain(); }
+    const GameModel& model() const { return player->model(); }
+    MainWindow& window() { return player->window(); }
+    LogonDialog* logon() { return player->logon().dialog(); }
+    template <class T = QWidget> T* in(QWidget* parent, const char* name) {
+        T* found = parent ? parent->findChild<T*>(QString::fromLatin1(name)) : nullptr;
+        if (!found)
+            qFatal("no control %s", name);
+        return found;
+    }
+    template <class T = QWidget> T* control(const char* name) { return in<T>(&window(), name); }
+    QString caption(const char* label) { return control<CaptionLabel>(label)->caption(); }
+    void click(const char* button) { QTest::mouseClick(control<QPushButton>(button), Qt::LeftButton); }
 
     // Confirms the logon dialog as host; the link listens on a port the system chose.
     void hostAs(const QString& name) {
-        LogonDialog* logon = player->frmLogon();
-        logon->txtName->setText(name);
-        QTest::mouseClick(logon->cmdOK, Qt::LeftButton);
+        in<QLineEdit>(logon(), "txtName")->setText(name);
+        QTest::mouseClick(in(logon(), "cmdOK"), Qt::LeftButton);
     }
-
     void joinAs(const QString& name, const QString& address = QStringLiteral("127.0.0.1")) {
-        LogonDialog* logon = player->frmLogon();
-        QTest::mouseClick(logon->optClient, Qt::LeftButton);
-        logon->txtName->setText(name);
-        logon->txtIP->setText(address);
-        QTest::mouseClick(logon->cmdOK, Qt::LeftButton);
+        QTest::mouseClick(in(logon(), "optClient"), Qt::LeftButton);
+        in<QLineEdit>(logon(), "txtName")->setText(name);
+        in<QLineEdit>(logon(), "txtIP")->setText(address);
+        QTest::mouseClick(in(logon(), "cmdOK"), Qt::LeftButton);
     }
+    quint16 port() { return player->session().socket().ListeningPort(); }
 
     // A click in the middle of the cell's click zone.
     void clickCell(int column, int row, Qt::MouseButton button = Qt::LeftButton) {
         const QPoint inPicture(21 * (column - 1) + 10, 20 * (row - 1) + 10);
-        QTest::mouseClick(window().picBoard, button, {}, inPicture + QPoint(1, 1));
+        QTest::mouseClick(control("picBoard"), button, {}, inPicture + QPoint(1, 1));
     }
+    int cell(int column, int row) const { return model().board().at(column, row); }
+    // The turn as the model has it, and as the board shows it.
+    bool myTurn() { return model().myTurn() && control("picBoard")->isEnabled(); }
 
-    int cell(int column, int row) const { return player->board().at(column, row); }
-
-    bool linked() const { return player->status() == QStringLiteral("连线中"); }
-    bool unlinked() const { return player->status() == QStringLiteral("尚未连线"); }
+    bool linked() { return model().linkUp() && caption("lblStatus") == QStringLiteral("连线中"); }
+    bool unlinked() { return caption("lblStatus") == QStringLiteral("尚未连线"); }
     // What must hold once a link has ended, whoever ended it.
-    bool linkEnded() const {
-        return unlinked() && !player->boardTakesClicks() && player->caughtUp() &&
-               player->wskLink().State() == SocketLink::sckClosed;
+    bool linkEnded() {
+        return unlinked() && !model().linkUp() && !control("picBoard")->isEnabled() &&
+               player->session().caughtUp() &&
+               player->session().socket().State() == SocketLink::sckClosed;
     }
-
-    // Where the stones of `colour`, or of either colour, stand, column by column.
-    QList<QPoint> stones(int colour = 0) const {
-        QList<QPoint> found;
+    int stones() const {
+        int found = 0;
         for (int column = 1; column <= 15; ++column)
             for (int row = 1; row <= 15; ++row)
-                if (colour ? cell(column, row) == colour : cell(column, row) != 0)
-                    found << QPoint(column, row);
+                found += cell(column, row) != 0;
         return found;
     }
 };
@@ -92,7 +102,7 @@ struct RawJoiner {
 
     RawJoiner() {
         player.hostAs(QStringLiteral("玩家"));
-        peer.connectToHost(QHostAddress::LocalHost, player->wskLink().ListeningPort());
+        peer.connectToHost(QHostAddress::LocalHost, player.port());
     }
     bool ready() { return peer.state() == QAbstractSocket::ConnectedState && player.linked(); }
     void send(const QByteArray& data) { peer.write(data), peer.flush(); }
@@ -105,10 +115,14 @@ struct RawJoiner {
         });
         return data;
     }
-    // True when nothing more comes for a while.
-    bool silent() {
-        QTest::qWait(30);
-        return peer.bytesAvailable() == 0;
+    // Everything the player has acted on what was sent before: a chat line sent after it
+    // has been shown.
+    bool caughtUp(const QByteArray& marker = "5marker") {
+        send(marker);
+        return QTest::qWaitFor([&] {
+            return player.caption("labHeSay") == QString::fromLatin1(marker.mid(1)) &&
+                   player->session().caughtUp();
+        });
     }
 };
 

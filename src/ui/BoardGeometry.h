@@ -1,5 +1,7 @@
 #pragma once
 
+#include "game/Board.h"
+
 #include <cmath>
 #include <optional>
 
@@ -17,15 +19,11 @@ inline constexpr int CellTop(int row) {
     return 2 + CellHeight * (row - 1);
 }
 
-// Left edge in the stone strip of the sprite for a cell code 1..4.
-inline constexpr int SpriteLeft(int code) {
-    return CellWidth * (code - 1);
+// Left edge in the stone strip of a stone's sprite: black, white, then the same two drawn
+// as the opponent's latest move.
+inline constexpr int SpriteLeft(int color, bool highlighted) {
+    return CellWidth * (color - 1 + (highlighted ? 2 : 0));
 }
-
-struct Cell {
-    int column = 0;
-    int row = 0;
-};
 
 // The cell under a pointer position in board-picture pixels. The click zones start at the
 // picture's origin, not at the drawing origin (3, 2), and positions just left of or above
@@ -33,7 +31,7 @@ struct Cell {
 inline std::optional<Cell> CellAt(double x, double y) {
     const int column = static_cast<int>(std::trunc(x / CellWidth)) + 1;
     const int row = static_cast<int>(std::trunc(y / CellHeight)) + 1;
-    if (column < 1 || column > 15 || row < 1 || row > 15)
+    if (!Board::contains(column, row))
         return std::nullopt;
     return Cell{column, row};
 }

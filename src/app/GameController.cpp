@@ -1,0 +1,204 @@
+#include "app/GameController.h"
+
+#include "app/Captions.h"
+#include "app/Session.h"
+#include "link/WireMessage.h"
+#include "ui/MainWindow.h"
+
+#include <QPointer>
+
+namespace kelvane {
+
+GameController::GameController(GameModel& model, MainWindow& window, Session& session,
+                               MoveSound& sound, MessageBoxes& boxes, QObject* parent)
+    : QObject(parent), model_(model), window_(window), session_(session), sound_(sound),
+      boxes_(boxes) {
+    connect(&window_, &MainWindow::cellClicked, this, &GameController::picBoard_MouseUp);
+    connect(&window_, &MainWindow::newGameRequested, this, &GameController::cmdNew_Click);
+    connect(&window_, &MainWindow::chatSubmitted, this, &GameController::SendTalk);
+    connect(&session_, &Session::messageArrived, this, &GameController::dispatch);
+    connect(&session_, &Session::joinerArrived, this,
+            &GameController::wskLink_ConnectionRequest);
+    connect(&session_, &Session::connectedToHost, this, &GameController::wskLink_Connect);
+    connect(&session_, &Session::linkLost, this, &GameController::wskLink_LinkLost);
+}
+
+void GameController::setOwnCaption(const QString& caption) {
+    ownCaption_ = caption;
+}
+
+void GameController::showLink(const QString& reason) {
+    window_.setStatus(captions::Status(model_.link()));
+    window_.setStatusReason(reason);
+    emit linkChanged(model_.link());
+}
+
+void GameController::setLink(LinkState state, const QString& reason) {
+    model_.setLink(state);
+    showLink(reason);
+}
+
+void GameController::showTurn() {
+    window_.setTurn(model_.myTurn());
+}
+
+void GameController::ShowRecord() {
+    const Record& record = model_.record();
+    window_.setRecord(QString::fromStdString(RecordText(record, Black)),
+                      QString::fromStdString(RecordText(record, White)));
+}
+
+void GameController::showResult(const QString& text) {
+    boxes_.information(&window_, window_.windowTitle(), text);
+}
+
+// The sound ends before the stone shows, and the window goes on taking clicks meanwhile.
+// The move is sent once it shows; after a win, only once the player has closed the box.
+void GameController::picBoard_MouseUp(Cell cell) {
+    const std::optional<Placed> placed = model_.localMove(cell);
+    if (!placed)
+        return;
+    showTurn();
+    const int generation = generation_;
+    session_.hold();
+    sound_.play([self = QPointer(this), this, generation, placed = *placed] {
+        if (!self)
+            return;
+        if (generation == generation_) {
+            window_.showStones(model_.board());
+            if (placed.wins) {
+                showResult(captions::YouWon);
+                model_.recordWin(placed.color);
+                ShowRecord();
+            }
+            session_.SendMsg(MoveMessage(placed.cell.column, placed.cell.row));
+        }
+        session_.release();
+    });
+}
+
+// The peer has booked its win before sending the move, so it is booked here at once: a new
+// game started while the sound plays must find both records alike.
+void GameController::receiveMove(Cell cell) {
+    const std::optional<Placed> placed = model_.peerMove(cell);
+    if (!placed)
+        return; // out of turn, onto a stone or after the end: not a move of this game
+    if (placed->wins)
+        model_.recordWin(placed->color);
+    const int generation = generation_;
+    session_.hold();
+    sound_.play([self = QPointer(this), this, generation, placed = *placed] {
+        if (!self)
+            return;
+        if (generation == generation_) {
+            window_.showStones(model_.board(), placed.cell);
+            showTurn();
+            if (placed.wins)
+                showResult(captions::YouLost);
+        }
+        if (placed.wins)
+            ShowRecord();
+        session_.release();
+    });
+}
+
+void GameController::dispatch(const WireMessage& message) {
+    switch (message.type) {
+    case MessageType::Move:
+        receiveMove(Cell{message.column, message.row});
+        return;
+    case MessageType::Name:
+        receiveName(message.text);
+        return;
+    case MessageType::NewGame:
+        NewGame();
+        return;
+    case MessageType::Leave:
+        receiveLeave();
+        return;
+    case MessageType::Chat:
+        window_.setPeerLine(message.text);
+        return;
+    }
+}
+
+void GameController::receiveName(const QString& payload) {
+    // A payload too short to hold the colour prefix gives an empty name.
+    window_.setPeerName(payload.mid(captions::PrefixLength) + captions::Says);
+    if (model_.myColor() == Black) {
+        window_.setWhitePlayer(payload);
+        session_.SendMsg(NameMessage(ownCaption_));
+    } else {
+        window_.setBlackPlayer(payload);
+    }
+}
+
+// Whatever the peer sent after its leave goes with the link.
+void GameController::receiveLeave(const QString& reason) {
+    ++generation_;
+    model_.linkEnded();
+    showLink(reason);
+    showTurn();
+    session_.socket().Close();
+    session_.forgetReceived();
+}
+
+void GameController::wskLink_ConnectionRequest(qint32 requestID) {
+    SocketLink& link = session_.socket();
+    if (link.State() != SocketLink::sckClosed)
+        link.Close();
+    link.Accept(requestID);
+    session_.forgetReceived();
+    // The host may move at once; the joining side speaks first with its name.
+    model_.acceptedJoiner();
+    showLink();
+    showTurn();
+}
+
+void GameController::wskLink_Connect() {
+    session_.forgetReceived();
+    setLink(LinkState::Connected);
+    session_.SendMsg(NameMessage(ownCaption_));
+}
+
+// The peer closed without saying goodbye, the link broke, or the connect failed: the same
+// state as after the peer's leave message.
+void GameController::wskLink_LinkLost() {
+    if (model_.link() != LinkState::NotConnected)
+        receiveLeave(session_.socket().lostReason());
+}
+
+void GameController::leaveLink() {
+    if (model_.linkUp())
+        session_.SendMsg(LeaveMessage());
+    session_.socket().Close();
+    session_.forgetReceived();
+    ++generation_;
+    model_.linkEnded();
+    showLink();
+    showTurn();
+}
+
+void GameController::cmdNew_Click() {
+    if (!model_.linkUp())
+        return;
+    session_.SendMsg(NewGameMessage());
+    NewGame();
+}
+
+void GameController::NewGame() {
+    ++generation_;
+    window_.clearBoard();
+    model_.newGame();
+    showTurn();
+}
+
+// The line is sent exactly as typed.
+void GameController::SendTalk(const QString& line) {
+    if (!model_.linkUp())
+        return;
+    window_.setMyLine(line);
+    session_.SendMsg(ChatMessage(line));
+}
+
+} // namespace kelvane

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "app/Services.h"
+#include "game/GameModel.h"
+
+#include <QObject>
+#include <QString>
+
+namespace kelvane {
+
+class MainWindow;
+class Session;
+struct WireMessage;
+
+// Plays the game: the player's clicks and the peer's messages go through the model, and
+// the window shows what the model then says. It is the one place that decides what is sent
+// and what is shown for moves, new games, names, chat and the link's state.
+class GameController : public QObject {
+    Q_OBJECT
+
+public:
+    GameController(GameModel& model, MainWindow& window, Session& session, MoveSound& sound,
+                   MessageBoxes& boxes, QObject* parent = nullptr);
+
+    // The player's own colour label, which the name message carries.
+    void setOwnCaption(const QString& caption);
+    // The link as the model now has it, with the reason it is down when there is one.
+    void showLink(const QString& reason = {});
+    void ShowRecord();
+    void NewGame();
+    // Says goodbye while connected, then closes; what the link brought is dropped with it.
+    void leaveLink();
+
+signals:
+    // The link's state changed; the logon flow and the menu follow it.
+    void linkChanged(LinkState state);
+
+private:
+    void picBoard_MouseUp(Cell cell);
+    void cmdNew_Click();
+    void SendTalk(const QString& line);
+    void dispatch(const WireMessage& message);
+    void receiveMove(Cell cell);
+    void receiveName(const QString& payload);
+    void receiveLeave(const QString& reason = {});
+    void wskLink_ConnectionRequest(qint32 requestID);
+    void wskLink_Connect();
+    void wskLink_LinkLost();
+public:
+    void setLink(LinkState state, const QString& reason = {});
+
+private:
+    void showTurn();
+    void showResult(const QString& text);
+
+    GameModel& model_;
+    MainWindow& window_;
+    Session& session_;
+    MoveSound& sound_;
+    MessageBoxes& boxes_;
+    QString ownCaption_;
+    // Counts new games and link changes, so that a stone whose sound was still playing
+    // when the game was left is not shown in the next one.
+    int generation_ = 0;
+};
+
+} // namespace kelvane

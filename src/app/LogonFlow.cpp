@@ -1,0 +1,113 @@
+#include "app/LogonFlow.h"
+
+#include "app/Captions.h"
+#include "app/GameController.h"
+#include "app/Session.h"
+#include "game/GameModel.h"
+#include "link/LinkError.h"
+#include "ui/LogonDialog.h"
+#include "ui/MainWindow.h"
+
+#include "Version.h"
+
+namespace kelvane {
+
+LogonFlow::LogonFlow(GameModel& model, MainWindow& window, Session& session, GameController& game,
+                     QObject* parent)
+    : QObject(parent), model_(model), window_(window), session_(session), game_(game) {}
+
+LogonFlow::~LogonFlow() {
+    delete frmLogon_.data();
+}
+
+void LogonFlow::open() {
+    delete frmLogon_.data();
+    frmLogon_ = new LogonDialog;
+    LogonDialog& d = *frmLogon_;
+    connect(&d, &LogonDialog::hostChosen, this, &LogonFlow::optServer_Click);
+    connect(&d, &LogonDialog::joinChosen, this, &LogonFlow::optClient_Click);
+    connect(&d, &LogonDialog::confirmed, this, &LogonFlow::cmdOK_Click);
+    // A window manager that closes the dialog anyway gets End, so no disabled main window
+    // is left behind.
+    connect(&d, &LogonDialog::endRequested, this, &LogonFlow::endRequested);
+    Form_Load();
+    raise();
+}
+
+void LogonFlow::raise() {
+    if (!frmLogon_)
+        return;
+    frmLogon_->show();
+    frmLogon_->raise();
+    frmLogon_->activateWindow();
+}
+
+void LogonFlow::hide() {
+    if (frmLogon_)
+        frmLogon_->hide();
+}
+
+void LogonFlow::Form_Load() {
+    frmLogon_->setWindowTitle(QString::fromLatin1(ApplicationTitle));
+    window_.setEnabled(false);
+    frmLogon_->setAddress(session_.socket().LocalIP());
+    model_.startSeries();
+}
+
+void LogonFlow::optServer_Click() {
+    frmLogon_->setAddressCaption(captions::HostAddressLabel);
+    frmLogon_->setAddress(session_.socket().LocalIP());
+    model_.setMyColor(Black);
+}
+
+void LogonFlow::optClient_Click() {
+    frmLogon_->setAddressCaption(captions::JoinAddressLabel);
+    frmLogon_->setAddress(captions::AnyAddress);
+    model_.setMyColor(White);
+}
+
+void LogonFlow::cmdOK_Click(const QString& name, const QString& address) {
+    try {
+        window_.setMyName(name + captions::Says);
+        openLink(name, address);
+    } catch (const LinkError& error) {
+        // Nothing done so far is undone; the user edits the address or ends.
+        frmLogon_->showProblem(QString::fromStdString(error.what()));
+        frmLogon_->selectAddress();
+        return;
+    }
+    game_.ShowRecord();
+    window_.show();
+    model_.holdTurn();
+    window_.setEnabled(true);
+    frmLogon_->hide();
+    frmLogon_->deleteLater();
+    frmLogon_ = nullptr;
+    game_.NewGame();
+}
+
+void LogonFlow::openLink(const QString& name, const QString& address) {
+    session_.forgetReceived();
+    SocketLink& link = session_.socket();
+    QString own;
+    if (model_.myColor() == Black) {
+        link.setLocalPort(link.GamePort());
+        link.Listen();
+        own = captions::BlackPrefix + name;
+        window_.setBlackPlayer(own);
+        window_.setWhitePlayer(QString());
+        game_.setLink(LinkState::Waiting);
+    } else {
+        link.setRemoteHost(address);
+        link.setRemotePort(link.GamePort());
+        link.setLocalPort(0);
+        link.Connect();
+        own = captions::WhitePrefix + name;
+        window_.setBlackPlayer(QString());
+        window_.setWhitePlayer(own);
+        game_.setLink(LinkState::Connecting);
+    }
+    game_.setOwnCaption(own);
+}
+
+} // namespace kelvane
