@@ -20,15 +20,15 @@ private slots:
         QVERIFY(player.window().isVisible());
         QVERIFY(!player.window().isEnabled());
         QCOMPARE(player.window().windowTitle(), QStringLiteral("Kelvane"));
-        QCOMPARE(player->status(), QString());
+        QCOMPARE(player.caption("lblStatus"), QString());
         // The dialog's own first activation must be over, or a late one would pass for the
         // hand-back.
-        QTRY_COMPARE(QApplication::activeWindow(), player->frmLogon());
+        QVERIFY(QTest::qWaitFor([&] { return QApplication::activeWindow() == player.logon(); }));
         QSignalSpy focus(qApp, &QGuiApplication::focusWindowChanged);
         player.window().activateWindow();
-        QTRY_COMPARE(focus.count(), 2); // to the main window, then straight back
+        QVERIFY(QTest::qWaitFor([&] { return focus.count() == 2; })); // there, then straight back
         QCOMPARE(focus[0][0].value<QWindow*>(), player.window().windowHandle());
-        QCOMPARE(QApplication::activeWindow(), player->frmLogon());
+        QCOMPARE(QApplication::activeWindow(), player.logon());
     }
 
     // By its End button or by the window manager, the dialog ends the program at once.
@@ -36,11 +36,11 @@ private slots:
         for (bool byButton : {true, false}) {
             TestPlayer player;
             if (byButton)
-                QTest::mouseClick(player->frmLogon()->cmdEnd, Qt::LeftButton);
+                QTest::mouseClick(player.in(player.logon(), "cmdEnd"), Qt::LeftButton);
             else
-                player->frmLogon()->close();
+                player.logon()->close();
             QCOMPARE(player.end.ends, 1);
-            QVERIFY(!player.window().isVisible());
+            QVERIFY(!player.window().isVisible() && !player.logon()->isVisible());
         }
     }
 

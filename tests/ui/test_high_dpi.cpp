@@ -1,13 +1,9 @@
 // The main window on a screen of two device pixels per pixel: clicks reach the cell under
 // them, and the board and its stones are drawn each pixel as a sharp 2 x 2 block.
-
-#include "game/Board.h"
-#include "game/BoardGeometry.h"
 #include "ui/BoardPicture.h"
 #include "ui/MainWindow.h"
 
 #include <QPainter>
-#include <QSignalSpy>
 #include <QtTest>
 
 using namespace kelvane;
@@ -39,48 +35,51 @@ public:
     static void initMain() { qputenv("QT_SCALE_FACTOR", "2"); }
 
 private slots:
-    // The first and last device pixel of every cell's click zone, and its stone's centre.
+    // The first and last device pixel of every cell's click zone, 21 x 20 pixels from the
+    // picture's origin, and the centre of its stone.
     void aClickAnywhereInACellLandsInThatCell() {
         MainWindow w;
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         QCOMPARE(w.devicePixelRatioF(), qreal(Ratio));
-        QSignalSpy ups(w.picBoard, &BoardPicture::mouseUp);
+        QList<Cell> clicked;
+        connect(&w, &MainWindow::cellClicked, [&clicked](Cell cell) { clicked << cell; });
         // The picture's pixels start inside its one-pixel border.
-        const QPoint origin = w.picBoard->mapTo(&w, QPoint(1, 1)) * Ratio;
-        for (int column = 1; column <= BoardSize; ++column) {
-            for (int row = 1; row <= BoardSize; ++row) {
-                const QPoint zone =
-                    QPoint(CellWidth * (column - 1), CellHeight * (row - 1)) * Ratio;
-                const QPoint zoneEnd = zone + QPoint(CellWidth, CellHeight) * Ratio;
-                const QPoint stone(CellLeft(column) * Ratio + CellWidth,
-                                   CellTop(row) * Ratio + CellHeight);
-                for (QPoint at : {zone, zoneEnd - QPoint(1, 1), stone}) {
+        QWidget* picture = w.findChild<BoardPicture*>("picBoard");
+        const QPoint origin = picture->mapTo(&w, QPoint(1, 1)) * Ratio;
+        for (int column = 1; column <= 15; ++column) {
+            for (int row = 1; row <= 15; ++row) {
+                const QPoint zone = QPoint(21 * (column - 1), 20 * (row - 1)) * Ratio;
+                const QPoint zoneEnd = zone + QPoint(21, 20) * Ratio - QPoint(1, 1);
+                const QPoint stone = zone + QPoint(3 + 10, 2 + 10) * Ratio;
+                for (QPoint at : {zone, zoneEnd, stone}) {
                     ClickAtDevicePixel(w, origin + at);
-                    QCOMPARE(ups.size(), 1);
-                    const QPointF position = ups.takeFirst().at(2).toPointF();
-                    const auto cell = CellAt(position.x(), position.y());
-                    QCOMPARE(cell ? QPoint(cell->column, cell->row) : QPoint(),
-                             QPoint(column, row));
+                    QCOMPARE(clicked.size(), 1);
+                    const Cell cell = clicked.takeFirst();
+                    QCOMPARE(QPoint(cell.column, cell.row), QPoint(column, row));
                 }
             }
         }
     }
 
-    // Nothing is smoothed, and the stones stay on the crossings the bitmap draws.
+    // Nothing is smoothed, the stones included.
     void theBoardAndItsStonesAreDrawnAsCrispBlocks() {
         MainWindow w;
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        w.picBoard->copySprite(SpriteLeft(BlackHighlighted), CellLeft(15), CellTop(15));
-        w.picBoard->copySprite(SpriteLeft(WhiteStone), CellLeft(8), CellTop(8));
+        Board board;
+        board.set(15, 15, BlackStone);
+        board.set(8, 8, WhiteStone);
+        w.showStones(board, Cell{15, 15});
+        auto* picture = w.findChild<BoardPicture*>("picBoard");
+        QVERIFY(picture->image() != BoardPicture().image());
 
-        QImage expected(w.picBoard->size(), QImage::Format_RGB32);
+        QImage expected(picture->size(), QImage::Format_RGB32);
         expected.fill(Qt::black);
-        QPainter(&expected).drawImage(1, 1, w.picBoard->image());
+        QPainter(&expected).drawImage(1, 1, picture->image());
         QImage blocks = expected.scaled(expected.size() * Ratio);
         blocks.setDevicePixelRatio(Ratio);
-        QCOMPARE(w.picBoard->grab().toImage().convertToFormat(QImage::Format_RGB32), blocks);
+        QCOMPARE(picture->grab().toImage().convertToFormat(QImage::Format_RGB32), blocks);
     }
 };
 
