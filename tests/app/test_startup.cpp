@@ -17,10 +17,7 @@ private slots:
     // Activating the disabled main window hands the keyboard straight back to the dialog.
     void theLogonDialogIsInFrontOfTheDisabledMainWindowAndKeepsTheKeyboard() {
         TestPlayer player;
-        QVERIFY(player.window().isVisible());
-        QVERIFY(!player.window().isEnabled());
-        QCOMPARE(player.window().windowTitle(), QStringLiteral("Kelvane"));
-        QCOMPARE(player.caption("lblStatus"), QString());
+        QVERIFY(player.window().isVisible() && !player.window().isEnabled());
         // The dialog's own first activation must be over, or a late one would pass for the
         // hand-back.
         QVERIFY(QTest::qWaitFor([&] { return QApplication::activeWindow() == player.logon(); }));
