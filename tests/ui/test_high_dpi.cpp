@@ -1,7 +1,9 @@
-// The main window on a screen of two device pixels per pixel: clicks reach the cell under
-// them, and the board and its stones are drawn each pixel as a sharp 2 x 2 block.
+// The board picture on a screen of two device pixels per pixel: a click anywhere in a cell
+// lands in that cell, and the board and its stones are drawn each pixel as a sharp 2 x 2
+// block, the opponent's latest stone highlighted until the next showing.
 #include "ui/BoardPicture.h"
 #include "ui/MainWindow.h"
+#include "ui/Pictures.h"
 
 #include <QPainter>
 #include <QtTest>
@@ -25,6 +27,18 @@ void ClickAtDevicePixel(QWidget& window, QPoint devicePixel) {
                             Qt::NoModifier, time += 10000);
 }
 
+// The board bitmap with sprites of the stone strip over it: {strip x, column, row}. The strip
+// holds black, white, highlighted black and highlighted white, 21 pixels apart.
+QImage BitmapWith(std::initializer_list<std::tuple<int, int, int>> sprites) {
+    QImage expected = BoardBitmap();
+    QPainter painter(&expected);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    for (const auto& [stripX, column, row] : sprites)
+        painter.drawImage(3 + 21 * (column - 1), 2 + 20 * (row - 1),
+                          StoneStrip().copy(stripX, 0, 21, 20));
+    return expected;
+}
+
 } // namespace
 
 class TestHighDpi : public QObject {
@@ -36,50 +50,51 @@ public:
 
 private slots:
     // The first and last device pixel of every cell's click zone, 21 x 20 pixels from the
-    // picture's origin, and the centre of its stone.
+    // picture's origin inside its border, and the middle of its stone.
     void aClickAnywhereInACellLandsInThatCell() {
         MainWindow w;
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         QCOMPARE(w.devicePixelRatioF(), qreal(Ratio));
-        QList<Cell> clicked;
-        connect(&w, &MainWindow::cellClicked, [&clicked](Cell cell) { clicked << cell; });
-        // The picture's pixels start inside its one-pixel border.
-        QWidget* picture = w.findChild<BoardPicture*>("picBoard");
-        const QPoint origin = picture->mapTo(&w, QPoint(1, 1)) * Ratio;
+        QList<QPoint> clicked;
+        connect(&w, &MainWindow::cellClicked,
+                [&](Cell cell) { clicked << QPoint(cell.column, cell.row); });
+        const QPoint origin = w.findChild<QWidget*>("picBoard")->mapTo(&w, QPoint(1, 1)) * Ratio;
         for (int column = 1; column <= 15; ++column) {
             for (int row = 1; row <= 15; ++row) {
                 const QPoint zone = QPoint(21 * (column - 1), 20 * (row - 1)) * Ratio;
-                const QPoint zoneEnd = zone + QPoint(21, 20) * Ratio - QPoint(1, 1);
-                const QPoint stone = zone + QPoint(3 + 10, 2 + 10) * Ratio;
-                for (QPoint at : {zone, zoneEnd, stone}) {
+                for (QPoint at : {zone, zone + QPoint(41, 39), zone + QPoint(26, 24)}) {
                     ClickAtDevicePixel(w, origin + at);
-                    QCOMPARE(clicked.size(), 1);
-                    const Cell cell = clicked.takeFirst();
-                    QCOMPARE(QPoint(cell.column, cell.row), QPoint(column, row));
+                    QCOMPARE(std::exchange(clicked, {}), QList<QPoint>{QPoint(column, row)});
                 }
             }
         }
     }
 
-    // Nothing is smoothed, the stones included.
-    void theBoardAndItsStonesAreDrawnAsCrispBlocks() {
+    // Nothing is smoothed. A highlighted stone is drawn plainly by the next showing; a stone
+    // gone from the board stays drawn until the picture is cleared.
+    void theStonesAreCrispAndTheLatestIsHighlightedUntilTheNextShowing() {
         MainWindow w;
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
+        auto* picture = w.findChild<BoardPicture*>("picBoard");
         Board board;
         board.set(15, 15, BlackStone);
         board.set(8, 8, WhiteStone);
         w.showStones(board, Cell{15, 15});
-        auto* picture = w.findChild<BoardPicture*>("picBoard");
-        QVERIFY(picture->image() != BoardPicture().image());
-
-        QImage expected(picture->size(), QImage::Format_RGB32);
-        expected.fill(Qt::black);
-        QPainter(&expected).drawImage(1, 1, picture->image());
-        QImage blocks = expected.scaled(expected.size() * Ratio);
+        QImage framed(picture->size(), QImage::Format_RGB32);
+        framed.fill(Qt::black);
+        QPainter(&framed).drawImage(1, 1, BitmapWith({{42, 15, 15}, {21, 8, 8}}));
+        QImage blocks = framed.scaled(framed.size() * Ratio);
         blocks.setDevicePixelRatio(Ratio);
         QCOMPARE(picture->grab().toImage().convertToFormat(QImage::Format_RGB32), blocks);
+
+        board.set(8, 8, Empty);
+        board.set(9, 8, WhiteStone);
+        w.showStones(board, Cell{9, 8});
+        QCOMPARE(picture->image(), BitmapWith({{0, 15, 15}, {21, 8, 8}, {63, 9, 8}}));
+        w.clearBoard();
+        QCOMPARE(picture->image(), BoardBitmap());
     }
 };
 
