@@ -1,18 +1,16 @@
 // Fuzz target of the receiving side: arbitrary bytes, cut into arbitrary reads, go into a
-// whole player (dispatcher, board picture, labels, record) with substitute sound, message
-// boxes and program end. After every input the player must agree with a plain model of
-// what the messages say, and hold only legal state.
+// whole player, linked over loopback (session, controller, board picture, labels, record),
+// with substitute sound, message boxes and program end. After every input the player must
+// agree with a game model fed the same messages, and hold only legal state.
 //
 // Input: byte 0 chooses the player's colour and how reads are delivered, byte 1 the number
 // of cuts, then one length byte per cut, then the stream itself.
 #include "support/TestPlayer.h"
 
 #include "app/Captions.h"
-#include "game/CheckFive.h"
-#include "game/Opening.h"
+#include "game/GameModel.h"
 #include "link/AnsiCodec.h"
 #include "link/MessageReader.h"
-#include "ui/CaptionLabel.h"
 
 #include <QApplication>
 #include <QPushButton>
@@ -31,7 +29,6 @@ namespace {
 enum Option : uint8_t {
     PlaysWhite = 1,        // join instead of host
     DrainEachRead = 2,     // let the player catch up before the next read arrives
-    ReadDuringSound = 4,   // the next read arrives while the move sound plays
     ReadDuringLossBox = 8, // the next read arrives while the loss box is open
 };
 
@@ -68,38 +65,32 @@ Input cutIntoReads(const uint8_t* data, size_t size) {
     return input;
 }
 
-// What the player must show after acting on the messages, worked out on its own.
+// What the player must show after acting on the messages, worked out by a model of its own.
 struct Model {
-    int myColor;
-    Board board;
-    Record record;
-    bool boardEnabled;
+    GameModel game;
     bool left = false;
     int moves = 0;
     QString heSays, he, black, white;
 
     void act(const WireMessage& message) {
-        const int peer = opponentOf(myColor);
         switch (message.type) {
         case MessageType::Move:
-            ++moves;
-            board.set(message.column, message.row, static_cast<std::int16_t>(peer));
-            boardEnabled = CheckFive(board, peer) != peer;
-            if (!boardEnabled)
-                record.RecordWin(peer);
+            if (const auto placed = game.peerMove({message.column, message.row})) {
+                ++moves;
+                if (placed->wins)
+                    game.recordWin(placed->color);
+            }
             break;
         case MessageType::Name:
             he = message.text.mid(captions::PrefixLength) + captions::Says;
-            (myColor == Black ? white : black) = message.text;
+            (game.myColor() == Black ? white : black) = message.text;
             break;
         case MessageType::NewGame:
-            board.clear();
-            if (const auto opens = OpensNewGame(myColor, record))
-                boardEnabled = *opens;
+            game.newGame();
             break;
         case MessageType::Leave:
             left = true;
-            boardEnabled = false;
+            game.linkEnded();
             break;
         case MessageType::Chat:
             heSays = message.text;
@@ -108,68 +99,73 @@ struct Model {
     }
 };
 
-void checkLegal(const Player& player) {
+void checkAgrees(TestPlayer& side, const Model& model, int boxesBefore, int decidedBefore) {
+    const GameModel& game = side.model();
     for (int c = 1; c <= BoardSize; ++c)
-        for (int r = 1; r <= BoardSize; ++r) {
-            const int cell = player.board().at(c, r);
-            check(cell >= Empty && cell <= WhiteStone, "a cell holds 0, 1 or 2 between messages");
-        }
-    const Record& record = player.record();
+        for (int r = 1; r <= BoardSize; ++r)
+            check(game.board().at(c, r) == model.game.board().at(c, r), "the board has every move");
+    const Record& record = game.record();
     check(record.WinCount(Black) + record.WinCount(White) ==
               record.LossCount(Black) + record.LossCount(White),
           "every win is some colour's loss");
-}
-
-void checkAgrees(TestPlayer& side, const Model& model) {
-    Player& player = *side.player;
-    MainWindow& window = side.window();
-    for (int c = 1; c <= BoardSize; ++c)
-        for (int r = 1; r <= BoardSize; ++r)
-            check(player.board().at(c, r) == model.board.at(c, r), "the board has every move");
     for (int color : {Black, White}) {
-        check(player.record().WinCount(color) == model.record.WinCount(color), "wins booked");
-        check(player.record().LossCount(color) == model.record.LossCount(color), "losses booked");
+        check(record.WinCount(color) == model.game.record().WinCount(color), "wins booked");
+        check(record.LossCount(color) == model.game.record().LossCount(color), "losses booked");
     }
-    check(side.sound.plays == model.moves, "one sound per move");
-    check(side.boxes.texts.size() == model.record.decidedGames(), "one box per loss");
-    check(player.boardTakesClicks() == model.boardEnabled, "the turn");
-    check((player.status() == captions::StatusNotConnected) == model.left, "the link state");
-    check(window.labHeSay->caption() == model.heSays, "the latest chat line");
-    check(window.labHe->caption() == model.he, "the peer's name");
-    check(window.labBlack->caption() == model.black, "black's label");
-    check(window.labWhite->caption() == model.white, "white's label");
+    check(side.sound.plays == model.moves, "one sound per legal move");
+    check(side.boxes.texts.size() - boxesBefore ==
+              model.game.record().decidedGames() - decidedBefore,
+          "one box per loss");
+    check(side.myTurn() == model.game.myTurn(), "the turn, as the board shows it");
+    check(side.unlinked() == model.left, "the link state");
+    check(side.caption("labHeSay") == model.heSays, "the latest chat line");
+    check(side.caption("labHe") == model.he, "the peer's name");
+    check(side.caption("labBlack") == model.black, "black's label");
+    check(side.caption("labWhite") == model.white, "white's label");
 }
 
 // Gives the player turns of its event loop until it has acted on everything; a player that
 // never catches up is a fault too.
-void drain(Player& player, qsizetype pendingBytes) {
-    for (qsizetype turns = 0; !player.caughtUp(); ++turns) {
+void drain(TestPlayer& side, qsizetype pendingBytes) {
+    for (qsizetype turns = 0; !side->session().caughtUp() || side.sound.playing(); ++turns) {
         check(turns < 4 * pendingBytes + 64, "the player catches up");
-        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
     }
 }
 
-// One player for every input, as making its windows anew would take most of the time. Its
-// own reconnect command brings it back to the start: the link closed and what it brought
-// dropped, a fresh logon dialog, the record at zero. Then, as after the logon and the
-// connection but without a socket: the colour chosen, the main window enabled, the status
-// connected, the peer's labels empty and a new game on the board.
+// One player for every input, as making its windows anew would take most of the time. It
+// stays linked over loopback to a peer that says nothing, and each input starts with a new
+// game; a leave in the last input ends the link, and the reconnect command links it afresh.
 TestPlayer& freshPlayer(bool white) {
-    static TestPlayer* const side = new TestPlayer;
-    side->window().cmdLink->click();
-    // What the last input's windows left to be deleted later, as the event loop would.
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    if (white)
-        (*side)->frmLogon()->optClient->click();
-    MainWindow& window = side->window();
-    window.setEnabled(true);
-    window.lblStatus->setCaption(captions::StatusConnected);
-    for (CaptionLabel* label : {window.labHe, window.labHeSay, window.labBlack, window.labWhite})
-        label->setCaption(QString());
-    (*side)->handleRead("3");
-    drain(*side->player, 1);
-    side->sound = FakeSound{};
-    side->boxes = FakeBoxes{};
+    static const quint16 port = freePort();
+    static TestPlayer* const side = new TestPlayer(port);
+    static QTcpServer* const server = new QTcpServer;
+    static QTcpSocket* peer = nullptr;
+    if (!side->model().linkUp() || (side->model().myColor() == White) != white) {
+        side->click("cmdLink");
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        delete peer;
+        peer = nullptr;
+        if (white) {
+            server->close();
+            check(server->listen(QHostAddress::LocalHost, port), "a port to host on");
+            side->joinAs(QStringLiteral("玩家"), QStringLiteral("127.0.0.1"));
+        } else {
+            server->close();
+            side->hostAs(QStringLiteral("玩家"));
+            peer = new QTcpSocket;
+            peer->connectToHost(QHostAddress::LocalHost, side->port());
+        }
+        for (int turns = 0; !side->model().linkUp(); ++turns) {
+            check(turns < 100000, "the link comes up");
+            QCoreApplication::processEvents();
+            if (white && !peer && server->hasPendingConnections())
+                peer = server->nextPendingConnection();
+        }
+    }
+    side->player->session().handleRead("3");
+    drain(*side, 1);
+    side->sound.plays = 0;
     return *side;
 }
 
@@ -195,13 +191,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Input input = cutIntoReads(data, size);
 
     TestPlayer& side = freshPlayer(input.options & PlaysWhite);
-
-    Model model{
-        side->MyColor(), Board{}, Record{}, side->boardTakesClicks(), false, 0, {}, {}, {}, {}};
-    model.he = side.window().labHe->caption();
-    model.heSays = side.window().labHeSay->caption();
-    model.black = side.window().labBlack->caption();
-    model.white = side.window().labWhite->caption();
+    const int boxesBefore = int(side.boxes.texts.size());
+    const int decidedBefore = side.model().record().decidedGames();
+    Model model{side.model(), false, 0, side.caption("labHeSay"), side.caption("labHe"),
+                side.caption("labBlack"), side.caption("labWhite")};
 
     // The link closes with the peer's leave: reads after the one that holds it never come.
     MessageReader oracle;
@@ -221,23 +214,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     qsizetype next = 0;
     const auto deliverNext = [&] {
         if (next < input.reads.size())
-            side->handleRead(input.reads[next++]);
+            side->session().handleRead(input.reads[next++]);
     };
-    if (input.options & ReadDuringSound)
-        side.sound.whilePlaying = deliverNext;
     if (input.options & ReadDuringLossBox)
         side.boxes.whileOpen = [&](const QString&) { deliverNext(); };
 
     while (next < input.reads.size()) {
         deliverNext();
-        if (input.options & DrainEachRead) {
-            drain(*side.player, bytes);
-            checkLegal(*side.player);
-        }
+        if (input.options & DrainEachRead)
+            drain(side, bytes);
     }
-    drain(*side.player, bytes);
-    checkLegal(*side.player);
-    checkAgrees(side, model);
+    drain(side, bytes);
+    side.boxes.whileOpen = nullptr;
+    checkAgrees(side, model, boxesBefore, decidedBefore);
     check(side.end.ends == 0, "nothing a peer sends ends the program");
     return 0;
 }

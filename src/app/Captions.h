@@ -40,5 +40,8 @@ inline const QString Says = QStringLiteral("说：");
 inline const QString HostAddressLabel = QStringLiteral("你的主机IP");
 inline const QString JoinAddressLabel = QStringLiteral("连线主机IP");
 inline const QString AnyAddress = QStringLiteral("0.0.0.0");
+inline const QString HostAddressNote = QStringLiteral("把这个地址告诉对方。这台电脑的全部地址：\n");
+inline const QString JoinAddressNote =
+    QStringLiteral("主机的 IPv4 或 IPv6 地址，或者它的名字（例如 name.local）");
 
 } // namespace kelvane::captions

@@ -2,6 +2,7 @@
 
 #include "app/Captions.h"
 #include "app/Session.h"
+#include "link/LinkError.h"
 #include "link/WireMessage.h"
 #include "ui/MainWindow.h"
 
@@ -164,8 +165,25 @@ void GameController::wskLink_Connect() {
 // The peer closed without saying goodbye, the link broke, or the connect failed: the same
 // state as after the peer's leave message.
 void GameController::wskLink_LinkLost() {
-    if (model_.link() != LinkState::NotConnected)
-        receiveLeave(session_.socket().lostReason());
+    if (model_.link() == LinkState::NotConnected)
+        return;
+    SocketLink& link = session_.socket();
+    // A joiner always names itself first. A connection that ends before it has said anything
+    // was a port scan or a health check, not a player: the host goes on waiting.
+    if (model_.myColor() == Black && model_.linkUp() && !link.heardFromPeer()) {
+        try {
+            link.Close();
+            link.setLocalPort(link.GamePort());
+            link.Listen();
+            session_.forgetReceived();
+            setLink(LinkState::Waiting);
+            NewGame();
+            return;
+        } catch (const LinkError&) {
+            // The port was taken meanwhile: the link is down like any other.
+        }
+    }
+    receiveLeave(link.lostReason());
 }
 
 void GameController::leaveLink() {

@@ -51,19 +51,30 @@ void LogonFlow::Form_Load() {
     frmLogon_->setWindowTitle(QString::fromLatin1(ApplicationTitle));
     window_.setEnabled(false);
     frmLogon_->setAddress(session_.socket().LocalIP());
+    showAddressNote();
     model_.startSeries();
 }
 
 void LogonFlow::optServer_Click() {
     frmLogon_->setAddressCaption(captions::HostAddressLabel);
     frmLogon_->setAddress(session_.socket().LocalIP());
+    showAddressNote();
     model_.setMyColor(Black);
 }
 
 void LogonFlow::optClient_Click() {
     frmLogon_->setAddressCaption(captions::JoinAddressLabel);
     frmLogon_->setAddress(captions::AnyAddress);
+    frmLogon_->setAddressNote(captions::JoinAddressNote);
     model_.setMyColor(White);
+}
+
+// A host tells the friend one address; the others this machine has are offered beside it.
+void LogonFlow::showAddressNote() {
+    const QStringList addresses = SocketLink::allAddresses();
+    frmLogon_->setAddressNote(addresses.isEmpty()
+                                  ? QString()
+                                  : captions::HostAddressNote + addresses.join(QLatin1Char('\n')));
 }
 
 void LogonFlow::cmdOK_Click(const QString& name, const QString& address) {

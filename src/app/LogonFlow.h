@@ -37,6 +37,7 @@ signals:
 private:
     void Form_Load();
     void optServer_Click();
+    void showAddressNote();
     void optClient_Click();
     void cmdOK_Click(const QString& name, const QString& address);
     void openLink(const QString& name, const QString& address);

@@ -8,6 +8,12 @@ namespace {
 
 constexpr qsizetype MoveSize = 3;
 
+// The second byte of a two-byte GBK character.
+bool isTrailByte(char byte) {
+    const auto value = static_cast<unsigned char>(byte);
+    return value >= 0x40 && value <= 0xFE && value != 0x7F;
+}
+
 } // namespace
 
 void MessageReader::addRead(const QByteArray& read) {
@@ -96,6 +102,16 @@ qsizetype MessageReader::takeMove(qsizetype at, std::optional<WireMessage>& mess
 qsizetype MessageReader::takeText(MessageType type, qsizetype at,
                                   std::optional<WireMessage>& message) {
     const bool resuming = at == 0 && textScanResumesAt_ > 0;
+    if (resuming && held_.size() <= textScanResumesAt_ + 1)
+        return 0; // nothing new yet
+    if (resuming && !isTrailByte(held_.at(textScanResumesAt_ + 1))) {
+        // What came next cannot finish the cut character: the text ended with it, and the
+        // next read starts a message of its own.
+        const qsizetype end = textScanResumesAt_ + 1;
+        textScanResumesAt_ = 0;
+        message = WireMessage{type, 0, 0, fromAnsi(held_.mid(at + 1, end - at - 1))};
+        return end - at;
+    }
     const qsizetype scanFrom = resuming ? textScanResumesAt_ : at + 1;
     if (endsInsideCharacter(held_, scanFrom) && held_.size() - at < MaxHeldText) {
         // Decoding now would turn the cut character into garbage: wait for its trail byte.

@@ -4,11 +4,15 @@
 #include "link/LinkError.h"
 #include "link/LinkLog.h"
 
-#include <QDeadlineTimer>
+#include <QFile>
 #include <QNetworkInterface>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <algorithm>
+
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
 #include <limits>
 #include <utility>
 
@@ -16,9 +20,19 @@ namespace kelvane {
 
 namespace {
 
-// How long Close may wait for the operating system to take the bytes still queued for a
-// peer, so that a leave message sent just before the program ends is not lost.
-constexpr int FlushTimeoutMs = 3000;
+// Unsent data the link keeps for a peer that does not take it: ample for any game, and a
+// peer that lets more pile up is not playing.
+constexpr qint64 SendBufferBytes = 1024 * 1024;
+// A peer that takes nothing of ours for this long is gone.
+constexpr int DefaultStallTimeoutMs = 30'000;
+// A join that gets no answer is given up.
+constexpr int ConnectTimeoutMs = 10'000;
+// A peer that has vanished without closing is noticed by the system's keepalive when the
+// link is idle, and by the user timeout when our data goes unanswered: within 30 s.
+constexpr int KeepAliveIdleSeconds = 10;
+constexpr int KeepAliveIntervalSeconds = 5;
+constexpr int KeepAliveProbes = 3;
+constexpr unsigned UserTimeoutMs = 25'000;
 
 // What the socket takes from the system before the program has read it. A peer that sends
 // faster than the game acts on its messages is held back by TCP instead of filling memory,
@@ -51,16 +65,116 @@ int stateOf(const QTcpSocket& socket) {
     return SocketLink::sckError;
 }
 
-void flushToSystem(QTcpSocket& socket) {
-    const QDeadlineTimer deadline(FlushTimeoutMs);
-    while (socket.bytesToWrite() > 0 && socket.state() == QAbstractSocket::ConnectedState &&
-           socket.waitForBytesWritten(static_cast<int>(deadline.remainingTime()))) {
+void keepAlive(QTcpSocket& socket) {
+    socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    socket.setSocketOption(QAbstractSocket::KeepAliveOption, 1);
+#ifdef Q_OS_LINUX
+    const int fd = int(socket.socketDescriptor());
+    const int idle = KeepAliveIdleSeconds, interval = KeepAliveIntervalSeconds,
+              probes = KeepAliveProbes;
+    const unsigned userTimeout = UserTimeoutMs;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &probes, sizeof probes);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, &userTimeout, sizeof userTimeout);
+#endif
+}
+
+// An address as people write it: spaces around it, an IPv6 address in brackets.
+QString plainHost(QString host) {
+    host = host.trimmed();
+    if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']')))
+        host = host.mid(1, host.size() - 2);
+    return host;
+}
+
+// Interfaces of containers and virtual machines: their addresses are no use to a friend.
+bool isBridge(const QString& name) {
+    for (const char* prefix : {"docker", "br-", "virbr", "veth"})
+        if (name.startsWith(QLatin1String(prefix)))
+            return true;
+    return false;
+}
+
+// The interface that carries the default IPv4 route, from the kernel's routing table.
+QString defaultRouteInterface() {
+    QFile routes(QStringLiteral("/proc/net/route"));
+    if (!routes.open(QIODevice::ReadOnly))
+        return {};
+    QString best;
+    qint64 bestMetric = -1;
+    for (const QByteArray& line : routes.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        // Iface Destination Gateway Flags RefCnt Use Metric ...; flag 1 is "up".
+        if (fields.size() < 7 || fields[1] != "00000000" || !(fields[3].toInt(nullptr, 16) & 1))
+            continue;
+        const qint64 metric = fields[6].toLongLong();
+        if (bestMetric < 0 || metric < bestMetric)
+            best = QString::fromLatin1(fields[0]), bestMetric = metric;
     }
+    return best;
+}
+
+bool usable(const QNetworkInterface& network) {
+    const auto flags = network.flags();
+    return flags.testFlag(QNetworkInterface::IsUp) && flags.testFlag(QNetworkInterface::IsRunning) &&
+           !flags.testFlag(QNetworkInterface::IsLoopBack);
+}
+
+QString firstIPv4(const QNetworkInterface& network) {
+    for (const QNetworkAddressEntry& entry : network.addressEntries())
+        if (entry.ip().protocol() == QAbstractSocket::IPv4Protocol && !entry.ip().isLoopback())
+            return entry.ip().toString();
+    return {};
 }
 
 } // namespace
 
-SocketLink::SocketLink(quint16 gamePort, QObject* parent) : QObject(parent), gamePort_(gamePort) {}
+SocketLink::SocketLink(quint16 gamePort, QObject* parent)
+    : QObject(parent), gamePort_(gamePort), stallTimeoutMs_(DefaultStallTimeoutMs) {
+    connectTimer_.setSingleShot(true);
+    stallTimer_.setSingleShot(true);
+    connect(&connectTimer_, &QTimer::timeout, this, [this] {
+        abandon(QStringLiteral("主机没有回应：地址可能不对，或者对方的防火墙没有打开 TCP %1 端口。")
+                    .arg(remotePort_));
+    });
+    connect(&stallTimer_, &QTimer::timeout, this,
+            [this] { abandon(QStringLiteral("对方很久不接收数据，连线已经断开。")); });
+}
+
+bool SocketLink::heardFromPeer() const {
+    return heardFromPeer_ || (socket_ != nullptr && socket_->bytesAvailable() > 0);
+}
+
+void SocketLink::abandon(const QString& reason) {
+    if (socket_ == nullptr || lostState_ != sckClosed)
+        return;
+    lostReason_ = reason;
+    socket_->disconnect(this);
+    socket_->abort();
+    reportLost(sckError);
+}
+
+QString SocketLink::reasonFor(QAbstractSocket::SocketError error) const {
+    const bool wasUp = socket_ != nullptr && !connectTimer_.isActive() &&
+                       socket_->state() != QAbstractSocket::ConnectingState && everConnected_;
+    switch (error) {
+    case QAbstractSocket::ConnectionRefusedError:
+        return QStringLiteral("对方拒绝了连线：那里没有人在做主机。");
+    case QAbstractSocket::HostNotFoundError:
+        return QStringLiteral("找不到这个主机名。");
+    case QAbstractSocket::RemoteHostClosedError:
+        return QStringLiteral("对方断开了连线。");
+    default:
+        break;
+    }
+    if (wasUp)
+        return QStringLiteral("对方很久没有回应，连线已经断开：也许网线断了，或者对方的电脑睡着了。");
+    if (socket_ != nullptr && socket_->errorString().contains(QLatin1String("unreachable"), Qt::CaseInsensitive))
+        return QStringLiteral("网络不通：这台电脑到不了那个地址。");
+    return QStringLiteral("主机没有回应：地址可能不对，或者对方的防火墙没有打开 TCP %1 端口。")
+        .arg(remotePort_);
+}
 
 SocketLink::~SocketLink() {
     Close();
@@ -79,24 +193,34 @@ int SocketLink::State() const {
     return stateOf(*socket_);
 }
 
+// The address a friend should be told: that of the interface the default route leaves by,
+// else of the first real interface, else of any, else loopback.
 QString SocketLink::LocalIP() const {
-    const auto allInterfaces = QNetworkInterface::allInterfaces();
-    for (const QNetworkInterface& network : allInterfaces) {
-        const auto flags = network.flags();
-        if (!flags.testFlag(QNetworkInterface::IsUp) ||
-            !flags.testFlag(QNetworkInterface::IsRunning) ||
-            flags.testFlag(QNetworkInterface::IsLoopBack)) {
+    const auto networks = QNetworkInterface::allInterfaces();
+    const QString routed = defaultRouteInterface();
+    for (const QNetworkInterface& network : networks)
+        if (network.name() == routed && usable(network) && !firstIPv4(network).isEmpty())
+            return firstIPv4(network);
+    for (bool skipBridges : {true, false})
+        for (const QNetworkInterface& network : networks)
+            if (usable(network) && !(skipBridges && isBridge(network.name())) &&
+                !firstIPv4(network).isEmpty())
+                return firstIPv4(network);
+    return QStringLiteral("127.0.0.1");
+}
+
+QStringList SocketLink::allAddresses() {
+    QStringList found;
+    for (const QNetworkInterface& network : QNetworkInterface::allInterfaces()) {
+        if (!usable(network))
             continue;
-        }
-        const auto entries = network.addressEntries();
-        for (const QNetworkAddressEntry& entry : entries) {
-            const QHostAddress ip = entry.ip();
-            if (ip.protocol() == QAbstractSocket::IPv4Protocol && !ip.isLoopback()) {
-                return ip.toString();
-            }
+        for (const QNetworkAddressEntry& entry : network.addressEntries()) {
+            QHostAddress ip = entry.ip();
+            ip.setScopeId({});
+            found << QStringLiteral("%1（%2）").arg(ip.toString(), network.humanReadableName());
         }
     }
-    return QStringLiteral("127.0.0.1");
+    return found;
 }
 
 quint16 SocketLink::ListeningPort() const {
@@ -110,7 +234,11 @@ void SocketLink::Listen() {
     if (!server->listen(QHostAddress::Any, localPort_)) {
         const QString reason = server->errorString();
         delete server;
-        throw linkError(QStringLiteral("cannot listen on port %1: %2").arg(localPort_).arg(reason));
+        throw linkError(
+            server->serverError() == QAbstractSocket::AddressInUseError
+                ? QStringLiteral("端口 %1 已经被占用：这台电脑上也许已经有一个五子棋在做主机。")
+                      .arg(localPort_)
+                : QStringLiteral("不能在端口 %1 上做主机：%2").arg(localPort_).arg(reason));
     }
     server_ = server;
     connect(server_, &QTcpServer::newConnection, this, &SocketLink::takeNewConnections);
@@ -120,9 +248,9 @@ void SocketLink::Listen() {
 void SocketLink::Connect() {
     Close();
     dropRequests();
-    const QString host = remoteHost_.trimmed();
+    const QString host = plainHost(remoteHost_);
     if (host.isEmpty()) {
-        throw linkError(QStringLiteral("no host to connect to"));
+        throw linkError(QStringLiteral("请填写主机的地址。"));
     }
     if (remotePort_ == 0) {
         throw linkError(QStringLiteral("no port to connect to on %1").arg(host));
@@ -131,10 +259,12 @@ void SocketLink::Connect() {
     if (localPort_ != 0 && !socket->bind(QHostAddress::Any, localPort_)) {
         const QString reason = socket->errorString();
         delete socket;
-        throw linkError(QStringLiteral("cannot use local port %1: %2").arg(localPort_).arg(reason));
+        throw linkError(QStringLiteral("不能使用本机端口 %1：%2").arg(localPort_).arg(reason));
     }
     takeConnection(socket);
+    connectTimer_.start(ConnectTimeoutMs);
     connect(socket, &QTcpSocket::connected, this, [this] {
+        connectTimer_.stop();
         qCDebug(lcLink) << "connected to" << socket_->peerAddress() << socket_->peerPort();
         emit Connected();
     });
@@ -174,7 +304,14 @@ void SocketLink::SendData(const QString& text) {
         qCDebug(lcLink) << "not connected; dropped" << text.size() << "characters";
         return;
     }
-    socket_->write(toAnsi(text));
+    const QByteArray bytes = toAnsi(text);
+    if (socket_->bytesToWrite() + bytes.size() > SendBufferBytes) {
+        abandon(QStringLiteral("对方很久不接收数据，连线已经断开。"));
+        return;
+    }
+    socket_->write(bytes);
+    if (!stallTimer_.isActive())
+        stallTimer_.start(stallTimeoutMs_);
 }
 
 QByteArray SocketLink::GetData() {
@@ -183,6 +320,7 @@ QByteArray SocketLink::GetData() {
     }
     const QByteArray bytes = socket_->readAll();
     bytesTaken_ += bytes.size();
+    heardFromPeer_ = heardFromPeer_ || !bytes.isEmpty();
     return bytes;
 }
 
@@ -213,21 +351,29 @@ void SocketLink::dropRequests() {
 
 void SocketLink::takeConnection(QTcpSocket* socket) {
     socket->setReadBufferSize(ReadBufferBytes);
-    // A move is three bytes and waits for nothing: without this, TCP may hold it back
-    // until the peer acknowledges what went before, which can take tens of milliseconds.
-    const auto sendAtOnce = [socket] {
-        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    };
+    // A move is three bytes and waits for nothing (no Nagle delay), and a vanished peer is
+    // noticed by the system.
     if (socket->state() == QAbstractSocket::ConnectedState)
-        sendAtOnce();
+        keepAlive(*socket);
     else
-        connect(socket, &QTcpSocket::connected, socket, sendAtOnce);
+        connect(socket, &QTcpSocket::connected, socket, [socket] { keepAlive(*socket); });
     socket_ = socket;
     lostState_ = sckClosed;
+    lostReason_.clear();
+    heardFromPeer_ = false;
+    everConnected_ = socket->state() == QAbstractSocket::ConnectedState;
+    connect(socket, &QTcpSocket::connected, this, [this] { everConnected_ = true; });
+    connect(socket, &QTcpSocket::bytesWritten, this, [this] {
+        stallTimer_.stop();
+        if (socket_ && socket_->bytesToWrite() > 0)
+            stallTimer_.start(stallTimeoutMs_);
+    });
     connect(socket, &QTcpSocket::readyRead, this, &SocketLink::announceData);
     connect(socket, &QTcpSocket::disconnected, this, [this] { reportLost(sckClosing); });
     connect(socket, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
         qCDebug(lcLink) << "socket error" << error << socket_->errorString();
+        if (lostReason_.isEmpty())
+            lostReason_ = reasonFor(error);
         reportLost(error == QAbstractSocket::RemoteHostClosedError ? sckClosing : sckError);
     });
 }
@@ -239,12 +385,17 @@ void SocketLink::releaseConnection() {
     QTcpSocket* socket = std::exchange(socket_, nullptr);
     lostState_ = sckClosed;
     socket->disconnect(this);
-    if (socket->state() == QAbstractSocket::ConnectedState) {
-        flushToSystem(*socket);
+    connectTimer_.stop();
+    stallTimer_.stop();
+    // What the system takes at once goes out; the rest is given up rather than waited for.
+    // Unread bytes are taken first, so that closing ends the stream instead of resetting it.
+    socket->readAll();
+    if (socket->state() == QAbstractSocket::ConnectedState)
+        socket->flush();
+    if (socket->state() == QAbstractSocket::ConnectedState && socket->bytesToWrite() == 0)
         socket->disconnectFromHost();
-    } else {
+    else
         socket->abort();
-    }
     // Deleted later: Close may run inside one of this socket's own signals.
     if (socket->state() == QAbstractSocket::UnconnectedState) {
         socket->deleteLater();
@@ -310,7 +461,11 @@ void SocketLink::reportLost(int state) {
         return; // the error and the disconnection of one ending are one loss
     }
     lostState_ = state;
-    qCDebug(lcLink) << "link lost";
+    connectTimer_.stop();
+    stallTimer_.stop();
+    if (lostReason_.isEmpty())
+        lostReason_ = QStringLiteral("对方断开了连线。");
+    qCDebug(lcLink) << "link lost:" << lostReason_;
     emit LinkLost();
 }
 

@@ -4,6 +4,9 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
+#include <QTimer>
+#include <QAbstractSocket>
 
 class QTcpServer;
 class QTcpSocket;
@@ -37,8 +40,12 @@ public:
     quint16 GamePort() const { return gamePort_; }
     int State() const;
 
-    // The first IPv4 address of an interface that is up, else "127.0.0.1".
+    // This machine's address to give a friend: the IPv4 address of the interface that
+    // carries the default route, else of the first interface that is up and no container or
+    // virtual machine bridge, else of any interface that is up, else "127.0.0.1".
     QString LocalIP() const;
+    // Every usable address of the machine, IPv4 and IPv6, each with its interface.
+    static QStringList allAddresses();
     void setLocalPort(quint16 port) { localPort_ = port; }
     quint16 LocalPort() const { return localPort_; }
     // The port actually bound by Listen (differs from LocalPort when that is 0).
@@ -49,8 +56,9 @@ public:
     // Listens on LocalPort on every address. Throws LinkError when it cannot.
     void Listen();
     // Starts connecting to RemoteHost:RemotePort and returns at once: success raises
-    // Connected, a failure found later raises LinkLost. Throws LinkError for failures
-    // known at once.
+    // Connected, a failure found later raises LinkLost, and no answer within 10 s is such a
+    // failure. The host may be an IPv4 or IPv6 address, in brackets or not, or a name.
+    // Throws LinkError for failures known at once.
     void Connect();
     // Never defined: it makes `&SocketLink::Connect` ambiguous, so code that takes the
     // method for the connected event fails to compile instead of connecting to nothing.
@@ -58,17 +66,21 @@ public:
     // Takes the connection of an announced request and stops listening: one peer only.
     void Accept(qint32 requestID);
 
-    // Sends the text in GBK with nothing added; does nothing without a connection.
+    // Sends the text in GBK with nothing added; does nothing without a connection. A peer
+    // that lets more than 1 MiB pile up, or takes nothing for the stall time, is lost.
     void SendData(const QString& text);
     // Everything received and not yet taken, raw.
     QByteArray GetData();
-    // Ends listening, connecting or the connection. Data already sent still reaches the
-    // peer, which then sees the end of the stream. Harmless on a closed link.
+    // Ends listening, connecting or the connection, at once: what the system takes at once
+    // still reaches the peer, the rest is given up. Harmless on a closed link.
     void Close();
 
     // Why the link ended or the connection could not be made, in the player's words;
     // empty after our own Close.
     QString lostReason() const { return lostReason_; }
+    // Whether the peer of this connection has sent anything yet.
+    bool heardFromPeer() const;
+    void setStallTimeout(int ms) { stallTimeoutMs_ = ms; }
 
 signals:
     // Host: a peer wants to join; Accept(requestID) takes it.
@@ -91,6 +103,8 @@ private:
     void announceData();
     void announceBufferedLater();
     void reportLost(int state);
+    void abandon(const QString& reason);
+    QString reasonFor(QAbstractSocket::SocketError error) const;
 
     quint16 gamePort_;
     quint16 localPort_ = 0;
@@ -103,6 +117,11 @@ private:
     // still be read; this tells State() why it ended.
     int lostState_ = sckClosed;
     QString lostReason_;
+    bool heardFromPeer_ = false;
+    bool everConnected_ = false;
+    int stallTimeoutMs_;
+    QTimer connectTimer_;
+    QTimer stallTimer_;
     qint64 bytesTaken_ = 0;
     QHash<qint32, QTcpSocket*> requests_;
     qint32 nextRequestID_ = 1;

@@ -1,9 +1,8 @@
 // Two whole programs in one process, joined over loopback, driven through their widgets.
 #include "support/TestPlayer.h"
 
-#include "ui/CaptionLabel.h"
+#include "ui/BoardPicture.h"
 
-#include <QAction>
 #include <QtTest>
 
 using namespace kelvane;
@@ -23,26 +22,25 @@ struct Match {
 
     bool linked() {
         return black.linked() && white.linked() &&
-               black.window().labWhite->caption() == QStringLiteral("白方：白棋手") &&
-               white.window().labBlack->caption() == QStringLiteral("黑方：黑棋手");
+               black.caption("labWhite") == QStringLiteral("白方：白棋手") &&
+               white.caption("labBlack") == QStringLiteral("黑方：黑棋手");
     }
 
     // Exactly one board takes clicks, and it is the opener's.
     bool opens(TestPlayer& opener) {
         TestPlayer& other = &opener == &black ? white : black;
-        return QTest::qWaitFor([&] { return opener->boardTakesClicks(); }) &&
-               !other->boardTakesClicks();
+        return QTest::qWaitFor([&] { return opener.myTurn(); }) && !other.myTurn();
     }
 
     // Plays one move and waits until the other side has it and holds the turn.
     bool move(TestPlayer& mover, int column, int row) {
         TestPlayer& other = &mover == &black ? white : black;
-        if (!mover->boardTakesClicks() || other->boardTakesClicks())
+        if (!mover.myTurn() || other.myTurn())
             return false;
         mover.clickCell(column, row);
         return QTest::qWaitFor([&] {
-            return other.cell(column, row) == mover->MyColor() &&
-                   (other->boardTakesClicks() || !other.boxes.texts.isEmpty());
+            return other.cell(column, row) == mover.model().myColor() &&
+                   other->session().caughtUp() && !other.sound.playing();
         });
     }
 
@@ -53,15 +51,14 @@ struct Match {
             if (!move(winner, column, row) || !move(loser, answer, row))
                 return false;
         winner.clickCell(column, 5);
-        return QTest::qWaitFor([&] { return loser.cell(column, 5) == winner->MyColor(); });
+        return QTest::qWaitFor([&] { return !loser.boxes.texts.isEmpty() && !winner.boxes.texts.isEmpty(); });
     }
 
     // Each side's record line for black, then for white.
     QStringList records() {
         QStringList lines;
         for (TestPlayer* side : {&black, &white})
-            lines << side->window().labBlackScore->caption() + " / " +
-                         side->window().labWhiteScore->caption();
+            lines << side->caption("labBlackScore") + " / " + side->caption("labWhiteScore");
         return lines;
     }
 };
@@ -82,50 +79,51 @@ private slots:
         // A new game before any is decided clears both boards and keeps black opening, also
         // when white was to move and asks for it.
         QVERIFY(match.move(match.black, 7, 7));
-        QTest::mouseClick(match.white.window().cmdNew, Qt::LeftButton);
-        QTRY_VERIFY(match.black.stones().isEmpty());
-        QVERIFY(match.white.stones().isEmpty());
+        match.white.click("cmdNew");
+        QTRY_COMPARE(match.black.stones(), 0);
+        QCOMPARE(match.white.stones(), 0);
         QVERIFY(match.opens(match.black));
-        QCOMPARE(match.black.window().picBoard->image(), match.white.window().picBoard->image());
+        QCOMPARE(match.black.control<BoardPicture>("picBoard")->image(),
+                 match.white.control<BoardPicture>("picBoard")->image());
 
         QVERIFY(match.wins(match.black, 1, 2));
-        QCOMPARE(match.black.boxes.texts, QStringList{Won});
-        QCOMPARE(match.white.boxes.texts, QStringList{Lost});
+        QTRY_COMPARE(match.black.boxes.texts, QStringList{Won});
+        QTRY_COMPARE(match.white.boxes.texts, QStringList{Lost});
         QCOMPARE(match.white.boxes.titles, QStringList{QStringLiteral("Kelvane")});
         QTRY_COMPARE(match.records(),
                      QStringList(2, QStringLiteral("战绩： 1胜 0败 / 战绩： 0胜 1败")));
-        QVERIFY(!match.black->boardTakesClicks() && !match.white->boardTakesClicks());
+        QVERIFY(!match.black.myTurn() && !match.white.myTurn());
 
         // One decided game: white opens the next, whoever asks for it.
-        QTest::mouseClick(match.black.window().cmdNew, Qt::LeftButton);
+        match.black.click("cmdNew");
         QVERIFY(match.opens(match.white));
-        QVERIFY(match.white.stones().isEmpty());
+        QCOMPARE(match.white.stones(), 0);
         QVERIFY(match.wins(match.white, 15, 13));
-        QCOMPARE(match.black.boxes.texts, (QStringList{Won, Lost}));
-        QCOMPARE(match.white.boxes.texts, (QStringList{Lost, Won}));
+        QTRY_COMPARE(match.black.boxes.texts, (QStringList{Won, Lost}));
+        QTRY_COMPARE(match.white.boxes.texts, (QStringList{Lost, Won}));
         QTRY_COMPARE(match.records(),
                      QStringList(2, QStringLiteral("战绩： 1胜 1败 / 战绩： 1胜 1败")));
 
         // Two decided games: black opens again.
-        match.white.window().mnuNew->trigger();
+        emit match.white.window().newGameRequested();
         QVERIFY(match.opens(match.black));
     }
 
     void chatTravelsBothWaysAndStaysInTheBox() {
         Match match;
         QTRY_VERIFY(match.linked());
-        MainWindow &black = match.black.window(), &white = match.white.window();
-        black.txtMsg->setText(QStringLiteral("你好，来一局"));
-        black.mnuTalk->trigger();
-        QCOMPARE(black.labISay->caption(), QStringLiteral("你好，来一局"));
-        QTRY_COMPARE(white.labHeSay->caption(), QStringLiteral("你好，来一局"));
-        QCOMPARE(black.txtMsg->text(), QStringLiteral("你好，来一局"));
-        white.txtMsg->setText(QStringLiteral("好的"));
-        QTest::mouseClick(white.cmdSend, Qt::LeftButton);
-        QTRY_COMPARE(black.labHeSay->caption(), QStringLiteral("好的"));
-        white.txtMsg->clear(); // an empty line clears what the other side shows
-        QTest::mouseClick(white.cmdSend, Qt::LeftButton);
-        QTRY_COMPARE(black.labHeSay->caption(), QString());
+        TestPlayer &black = match.black, &white = match.white;
+        black.control<QLineEdit>("txtMsg")->setText(QStringLiteral("你好，来一局"));
+        black.click("cmdSend");
+        QCOMPARE(black.caption("labISay"), QStringLiteral("你好，来一局"));
+        QTRY_COMPARE(white.caption("labHeSay"), QStringLiteral("你好，来一局"));
+        QCOMPARE(black.control<QLineEdit>("txtMsg")->text(), QStringLiteral("你好，来一局"));
+        white.control<QLineEdit>("txtMsg")->setText(QStringLiteral("好的"));
+        white.click("cmdSend");
+        QTRY_COMPARE(black.caption("labHeSay"), QStringLiteral("好的"));
+        white.control<QLineEdit>("txtMsg")->clear(); // an empty line clears the other side's
+        white.click("cmdSend");
+        QTRY_COMPARE(black.caption("labHeSay"), QString());
     }
 
     void leaveThenReconnectResetsTheRecordAndBlackOpens() {
@@ -133,17 +131,17 @@ private slots:
         QTRY_VERIFY(match.linked());
         QVERIFY(match.wins(match.black, 1, 2));
 
-        match.white.window().mnuLink->trigger();
+        match.white.click("cmdLink");
         QVERIFY(match.white.unlinked());
         QVERIFY(!match.white.window().isEnabled());
         QTRY_VERIFY(match.black.unlinked());
-        QVERIFY(!match.black->boardTakesClicks());
+        QVERIFY(!match.black.myTurn());
         // The board and record stay on screen after the peer has left.
         QCOMPARE(match.black.cell(1, 5), int(Black));
         QCOMPARE(match.records()[0], QStringLiteral("战绩： 1胜 0败 / 战绩： 0胜 1败"));
 
-        QTest::mouseClick(match.black.window().cmdLink, Qt::LeftButton);
-        QVERIFY(match.black->frmLogon()->optServer->isChecked());
+        match.black.click("cmdLink");
+        QVERIFY(match.black.in<QRadioButton>(match.black.logon(), "optServer")->isChecked());
         match.black.hostAs(QStringLiteral("黑棋手"));
         match.white.joinAs(QStringLiteral("白棋手"));
         QTRY_VERIFY(match.linked());

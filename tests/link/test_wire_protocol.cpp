@@ -91,6 +91,8 @@ private slots:
         row("move split after its column", {"3103", "0C34"}, {"1 3 12", "4"});
         row("chat split between characters is two chats", {"35C4E3", "BAC3"}, {"5你"});
         row("chat cut inside a character waits for the rest", {"35C4E3BA", "C33334"}, {"5你好34"});
+        row("a cut character ends where the next read cannot finish it", {"35C4E3BAC381", "310707"},
+            {"5你好" + fffd, "1 7 7"});
         row("name cut twice", {"32B0D7B7", "BDA3BACDE6BC", "D2"}, {"2白方：玩家"});
         row("chat after a move, cut", {"31030C35C4", "E3"}, {"1 3 12", "5你"});
         row("trail byte in the lead range ends the chat", {"358181", "33"},

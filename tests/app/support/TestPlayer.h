@@ -86,6 +86,22 @@ struct TestPlayer {
                player->session().caughtUp() &&
                player->session().socket().State() == SocketLink::sckClosed;
     }
+    // Everything the player was sent before has been acted on once a chat marker sent
+    // after it shows. A read that starts with an unknown type is dropped whole, so the
+    // marker is sent again until it shows on its own.
+    bool caughtUp(const std::function<void(const QByteArray&)>& send) {
+        for (int tries = 0; tries < 20; ++tries) {
+            send("5marker");
+            if (QTest::qWaitFor(
+                    [&] {
+                        return caption("labHeSay") == QStringLiteral("marker") &&
+                               player->session().caughtUp();
+                    },
+                    1000))
+                return true;
+        }
+        return false;
+    }
     int stones() const {
         int found = 0;
         for (int column = 1; column <= 15; ++column)
@@ -117,13 +133,7 @@ struct RawJoiner {
     }
     // Everything the player has acted on what was sent before: a chat line sent after it
     // has been shown.
-    bool caughtUp(const QByteArray& marker = "5marker") {
-        send(marker);
-        return QTest::qWaitFor([&] {
-            return player.caption("labHeSay") == QString::fromLatin1(marker.mid(1)) &&
-                   player->session().caughtUp();
-        });
-    }
+    bool caughtUp() { return player.caughtUp([this](const QByteArray& b) { send(b); }); }
 };
 
 } // namespace kelvane::testing
