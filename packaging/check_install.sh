@@ -1,11 +1,11 @@
 #!/bin/sh
 # Installs a build into a scratch prefix, checks the layout, and checks that the `kelvane`
 # command, started from another directory, runs the game inside its own folder.
-#   check_install.sh <build dir> <files the folder must hold...>
+#   check_install.sh <build dir> <command dir> <folder> <files the folder must hold...>
 set -eu
 
-build=$1
-shift
+build=$1 command_dir=$2 folder_dir=$3
+shift 3
 prefix=$(mktemp -d)
 pid=
 cleanup() {
@@ -21,12 +21,12 @@ fail() {
 
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
-folder="$prefix/lib/kelvane"
+folder="$prefix/$folder_dir"
 for file in "$@"; do
     [ -f "$folder/$file" ] || fail "$folder/$file is missing"
 done
 [ -x "$folder/kelvane" ] || fail "the program is not executable"
-[ -x "$prefix/bin/kelvane" ] || fail "there is no kelvane command"
+[ -x "$prefix/$command_dir/kelvane" ] || fail "there is no kelvane command"
 [ -f "$prefix/share/applications/kelvane.desktop" ] || fail "the desktop entry is missing"
 for size in 16 22 24 32 48 64 128 256; do
     [ -f "$prefix/share/icons/hicolor/${size}x${size}/apps/kelvane.png" ] ||
@@ -35,7 +35,7 @@ done
 
 # No display is needed to start it: the game comes up on the offscreen platform.
 cd /
-QT_QPA_PLATFORM=offscreen "$prefix/bin/kelvane" >/dev/null 2>&1 &
+QT_QPA_PLATFORM=offscreen "$prefix/$command_dir/kelvane" >/dev/null 2>&1 &
 pid=$!
 tries=0
 while [ "$(readlink "/proc/$pid/exe" 2>/dev/null)" != "$folder/kelvane" ]; do

@@ -14,6 +14,8 @@ KELVANE_PACKAGES=(
     qt6-translations-l10n
     xvfb xdotool x11-utils imagemagick
     dbus at-spi2-core python3-pyatspi
+    # The Debian package: what builds it, and what checks it as Debian does.
+    dpkg-dev lintian appstream desktop-file-utils man-db
 )
 # What the checks add: clang, libFuzzer and the sanitizer run-times, and the symbolizer that
 # names the lines in their reports.
