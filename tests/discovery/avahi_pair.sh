@@ -55,7 +55,7 @@ for side in a b; do
     ip -n "$ns" addr add "10.213.0.$([ $side = a ] && echo 1 || echo 2)/24" dev "$ns"
     ip -n "$ns" link set "$ns" up
     sed -n '/<busconfig>/,/<\/policy>/p' /usr/share/dbus-1/system.conf |
-        sed -e '/<user>\|<fork\/>\|<pidfile>\|<syslog\/>\|<servicehelper>/d' \
+        sed -e '/<user>\|<fork\/>\|<pidfile>\|<syslog\/>\|<servicehelper>\|<standard_system_servicedirs/d' \
             -e "s|<listen>.*</listen>||" -e "s|<busconfig>|&<listen>$(bus $side)</listen>|" \
             >"$tmp/$side/bus.conf"
     printf '%s\n' '<include>/usr/share/dbus-1/system.d/avahi-dbus.conf</include></busconfig>' \
@@ -116,6 +116,13 @@ echo ping >&4
 wait_for 5 "the probe answers without a daemon" pongs 1
 start_avahi b
 wait_for 10 "the host is found after the daemon restarts" listed "$host"
+
+# Names and TXT records are anyone's: control and bidi characters go, long values are cut.
+long=$(printf 'x%.0s' $(seq 100))
+printf '<service-group><name>odd&#x202E;name</name><service><type>_kelvane._tcp</type><port>7</port><txt-record>version=2.0&#9;%s</txt-record></service></service-group>\n' \
+    "$long" >"$tmp/a/services/odd.service"
+kill -HUP "$avahi_a"
+wait_for 5 "a stranger's name and version are cleaned and cut" listed "oddname 10.213.0.1 7 2.0${long:0:29};"
 
 # A flood of 300 services: the browser keeps no more than its cap and keeps answering.
 for i in $(seq 300); do
