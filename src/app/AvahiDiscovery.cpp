@@ -220,10 +220,11 @@ struct AvahiCallbacks {
         // One answer is all we ask of a resolver.
         avahi_service_resolver_free(r);
         it->resolver = nullptr;
-        if (event == AVAHI_RESOLVER_FOUND && address && name) {
+        const QString shownName =
+            name ? Clean(QString::fromUtf8(name), AvahiDiscovery::MaxNameLength) : QString();
+        if (event == AVAHI_RESOLVER_FOUND && address && !shownName.isEmpty()) {
             it->state = AvahiDiscovery::Service::Resolved;
-            it->host = {Clean(QString::fromUtf8(name), AvahiDiscovery::MaxNameLength),
-                        AddressText(address, interface), port, TxtVersion(txt)};
+            it->host = {shownName, AddressText(address, interface), port, TxtVersion(txt)};
             self->noteChange();
         } else {
             // It keeps its place until it goes, so a host that never answers is asked once.
