@@ -16,8 +16,8 @@ struct DiscoveredHost {
     QString version; // the host's program version, empty if it gave none
 };
 
-// Finding games on the LAN, and being found. Nothing here ever fails loudly or waits: without
-// a discovery service on the machine nothing is announced and nothing is found.
+// Finding games on the LAN, and being found. Nothing here fails loudly or waits for a daemon:
+// without a discovery service on the machine nothing is announced and nothing is found.
 class Discovery : public QObject {
     Q_OBJECT
 public:
