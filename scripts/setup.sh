@@ -16,7 +16,11 @@ KELVANE_PACKAGES=(
     dbus at-spi2-core python3-pyatspi
     # The Debian package: what builds it, and what checks it as Debian does.
     dpkg-dev lintian appstream desktop-file-utils man-db
+    libavahi-client-dev
 )
+# The discovery test runs real avahi-daemons of its own. They come without recommends, so that
+# libnss-mdns does not rewrite the machine's /etc/nsswitch.conf.
+KELVANE_DAEMON_PACKAGES=(avahi-daemon)
 # What the checks add: clang, libFuzzer and the sanitizer run-times, and the symbolizer that
 # names the lines in their reports.
 KELVANE_CHECK_PACKAGES=(clang libclang-rt-14-dev llvm-14)
@@ -29,7 +33,13 @@ kelvane_missing_packages() {
     done
 }
 
+# kelvane_install [--no-install-recommends] PACKAGE...
 kelvane_install() {
+    local options=()
+    if [ "${1:-}" = --no-install-recommends ]; then
+        options=("$1")
+        shift
+    fi
     local missing
     mapfile -t missing < <(kelvane_missing_packages "$@")
     [ ${#missing[@]} -eq 0 ] && return 0
@@ -38,7 +48,7 @@ kelvane_install() {
     [ "$(id -u)" -eq 0 ] || sudo=(sudo)
     "${sudo[@]}" apt-get update -qq
     DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq \
-        "${missing[@]}"
+        "${options[@]}" "${missing[@]}"
 }
 
 kelvane_build() {

@@ -4,6 +4,7 @@
 # fuzz target of the message receiver for a minute.
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 kelvane_install "${KELVANE_PACKAGES[@]}" "${KELVANE_CHECK_PACKAGES[@]}"
+kelvane_install --no-install-recommends "${KELVANE_DAEMON_PACKAGES[@]}"
 kelvane_build
 ctest --test-dir "$KELVANE_BUILD" --output-on-failure -j "$(nproc)"
 
