@@ -439,7 +439,6 @@ void Engine::setMemoryLimit(std::int64_t bytes) {
 }
 
 std::optional<Cell> Engine::chooseMove(const Board& board, int color) {
-    cancelled_.store(false);
     if (!search_) {
         std::size_t entries = std::size_t{1} << 20;
         while (memoryLimit_ > 0 && entries > 1024 &&

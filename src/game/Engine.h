@@ -46,8 +46,10 @@ public:
     // the board counts as that colour's stone.
     std::optional<Cell> chooseMove(const Board& board, int color);
 
-    // Makes a running chooseMove return soon with the best move it has; thread-safe.
+    // Makes a running chooseMove, or the next one, return soon with the best move it has
+    // found; thread-safe. Stays in force until clearCancel.
     void cancel() { cancelled_.store(true); }
+    void clearCancel() { cancelled_.store(false); }
 
     // Nodes visited by the last chooseMove.
     std::int64_t lastNodes() const { return lastNodes_; }
