@@ -4,15 +4,18 @@
 #include "game/Opening.h"
 
 #include <QCoreApplication>
+#include <QTimer>
 
 namespace kelvane {
 
 namespace {
 const QString BotName = QStringLiteral("电脑");
+constexpr int NameGapMs = 400;
 } // namespace
 
-BotPlayer::BotPlayer(int strength, quint64 seed, quint16 port, QObject* parent)
-    : QObject(parent), link_(port), engine_(strength, seed) {
+BotPlayer::BotPlayer(const EngineLimits& limits, quint64 seed, quint16 port, QObject* parent)
+    : QObject(parent), link_(port), engine_(DefaultStrength, seed) {
+    engine_.setLimits(limits);
     connect(&link_, &SocketLink::ConnectionRequest, this, [this](qint32 id) {
         if (connected_ || ended_)
             return;
@@ -20,7 +23,7 @@ BotPlayer::BotPlayer(int strength, quint64 seed, quint16 port, QObject* parent)
         linkUp();
     });
     connect(&link_, &SocketLink::Connected, this, [this] {
-        link_.SendData(NameMessage(QStringLiteral("白方：") + BotName));
+        sendName(QStringLiteral("白方："));
         linkUp();
     });
     connect(&link_, &SocketLink::DataArrival, this, [this] { readLink(); });
@@ -81,7 +84,7 @@ void BotPlayer::dispatch(const WireMessage& message) {
         return;
     case MessageType::Name:
         if (myColor_ == Black)
-            link_.SendData(NameMessage(QStringLiteral("黑方：") + BotName));
+            sendName(QStringLiteral("黑方："));
         return;
     case MessageType::NewGame:
         newGame();
@@ -141,7 +144,13 @@ void BotPlayer::stopThinking() {
 void BotPlayer::moveReady(int generation, std::optional<Cell> move) {
     if (generation != generation_ || ended_ || !connected_ || decided_ || !myTurn_ || !move)
         return;
-    worker_.join();
+    if (worker_.joinable())
+        worker_.join();
+    if (!nameGap_.hasExpired()) {
+        QTimer::singleShot(nameGap_.remainingTime(), this,
+                           [this, generation, move] { moveReady(generation, move); });
+        return;
+    }
     board_.set(move->column, move->row, static_cast<std::int16_t>(myColor_));
     link_.SendData(MoveMessage(move->column, move->row));
     myTurn_ = false;
@@ -149,6 +158,11 @@ void BotPlayer::moveReady(int generation, std::optional<Cell> move) {
         record_.RecordWin(myColor_);
         decided_ = true;
     }
+}
+
+void BotPlayer::sendName(const QString& prefix) {
+    link_.SendData(NameMessage(prefix + BotName));
+    nameGap_.setRemainingTime(NameGapMs);
 }
 
 void BotPlayer::finish(int exitCode) {

@@ -7,6 +7,7 @@
 #include "link/MessageReader.h"
 #include "link/SocketLink.h"
 
+#include <QDeadlineTimer>
 #include <QObject>
 
 #include <optional>
@@ -20,7 +21,7 @@ class BotPlayer : public QObject {
     Q_OBJECT
 
 public:
-    BotPlayer(int strength, quint64 seed, quint16 port, QObject* parent = nullptr);
+    BotPlayer(const EngineLimits& limits, quint64 seed, quint16 port, QObject* parent = nullptr);
     ~BotPlayer() override;
 
     // Both throw LinkError when the link cannot even be started.
@@ -43,6 +44,7 @@ private:
     void stopThinking();
     void moveReady(int generation, std::optional<Cell> move);
     void finish(int exitCode);
+    void sendName(const QString& prefix);
 
     SocketLink link_;
     MessageReader reader_;
@@ -57,6 +59,9 @@ private:
     std::thread worker_;
     // Bumped whenever a pending move stops being wanted, so a late answer is dropped.
     int generation_ = 0;
+    // The peer reads a name up to the end of whatever arrived with it, so a move sent right
+    // behind our name could be swallowed by it: moves wait until this has expired.
+    QDeadlineTimer nameGap_;
 };
 
 } // namespace kelvane

@@ -26,11 +26,11 @@ void onSignal(int) {
     [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
 }
 
-int runGomocup(int strength, quint64 seed) {
+int runGomocup(const kelvane::EngineLimits& limits, quint64 seed) {
     const std::string about = "name=\"Kelvane\", version=\"" +
                               QCoreApplication::applicationVersion().toStdString() +
                               "\", author=\"The Kelvane developers\", country=\"China\"";
-    kelvane::GomocupSession session(strength, seed, about);
+    kelvane::GomocupSession session(limits, seed, about);
     std::string line;
     while (!session.finished() && std::getline(std::cin, line)) {
         for (const std::string& reply : session.handleLine(line))
@@ -81,8 +81,13 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption gomocupOption(
         QStringLiteral("gomocup"),
         QStringLiteral("Speak the Gomocup AI protocol on stdin/stdout."));
-    parser.addOptions(
-        {hostOption, joinOption, portOption, strengthOption, seedOption, gomocupOption});
+    const QCommandLineOption nodesOption(
+        QStringLiteral("nodes"),
+        QStringLiteral("Think at most N nodes a move, with no time cap: the same moves on "
+                       "every machine."),
+        QStringLiteral("N"));
+    parser.addOptions({hostOption, joinOption, portOption, strengthOption, seedOption, nodesOption,
+                       gomocupOption});
     parser.process(app);
 
     bool ok = false;
@@ -95,15 +100,22 @@ int main(int argc, char* argv[]) {
     const uint port = parser.value(portOption).toUInt(&ok);
     if (!ok || port < 1 || port > 65535)
         return fail(QStringLiteral("--port takes a number from 1 to 65535"));
+    kelvane::EngineLimits limits = kelvane::LimitsForStrength(strength);
+    if (parser.isSet(nodesOption)) {
+        limits.maxNodes = parser.value(nodesOption).toLongLong(&ok);
+        limits.timeMs = 0;
+        if (!ok || limits.maxNodes < 1)
+            return fail(QStringLiteral("--nodes takes a positive number"));
+    }
     const int modes =
         parser.isSet(hostOption) + parser.isSet(joinOption) + parser.isSet(gomocupOption);
     if (modes != 1)
         return fail(QStringLiteral("give exactly one of --host, --join ADDRESS or --gomocup"));
 
     if (parser.isSet(gomocupOption))
-        return runGomocup(strength, seed);
+        return runGomocup(limits, seed);
 
-    kelvane::BotPlayer bot(strength, seed, static_cast<quint16>(port));
+    kelvane::BotPlayer bot(limits, seed, static_cast<quint16>(port));
     QObject::connect(&bot, &kelvane::BotPlayer::finished, &app, &QCoreApplication::exit,
                      Qt::QueuedConnection);
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)

@@ -52,10 +52,10 @@ EngineLimits LimitsForStrength(int strength) {
         return {.maxDepth = 4, .maxNodes = 30'000, .timeMs = 100, .vcfDepth = 8, .vctDepth = 0};
     case 3:
         return {
-            .maxDepth = 20, .maxNodes = 20'000'000, .timeMs = 1800, .vcfDepth = 16, .vctDepth = 7};
+            .maxDepth = 20, .maxNodes = 20'000'000, .timeMs = 1700, .vcfDepth = 16, .vctDepth = 7};
     default:
         return {
-            .maxDepth = 12, .maxNodes = 2'000'000, .timeMs = 250, .vcfDepth = 14, .vctDepth = 5};
+            .maxDepth = 12, .maxNodes = 2'000'000, .timeMs = 220, .vcfDepth = 14, .vctDepth = 5};
     }
 }
 

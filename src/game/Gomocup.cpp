@@ -42,8 +42,8 @@ bool onBoard(long long x, long long y) {
 
 } // namespace
 
-GomocupSession::GomocupSession(int strength, std::uint64_t seed, std::string about)
-    : engine_(strength, seed), strengthLimits_(engine_.limits()), about_(std::move(about)) {}
+GomocupSession::GomocupSession(const EngineLimits& limits, std::uint64_t seed, std::string about)
+    : engine_(DefaultStrength, seed), strengthLimits_(limits), about_(std::move(about)) {}
 
 std::vector<std::string> GomocupSession::handleLine(const std::string& rawLine) {
     std::string line = rawLine;
@@ -148,14 +148,15 @@ void GomocupSession::info(const std::string& key, const std::string& value) {
 // reply, and to a share of what is left of the match.
 void GomocupSession::applyTimeLimits() {
     EngineLimits limits = strengthLimits_;
-    std::int64_t cap = limits.timeMs;
+    // 0 stands for no cap, here and in the engine.
+    std::int64_t cap = limits.timeMs > 0 ? limits.timeMs : INT32_MAX;
     if (timeoutTurn_ == 0)
         cap = 1; // as fast as possible: tactics and a shallow search
     else if (timeoutTurn_ > 0)
         cap = std::min(cap, std::max<std::int64_t>(1, timeoutTurn_ - 30 - timeoutTurn_ / 10));
     if (timeoutMatch_ > 0 && timeLeft_ >= 0)
         cap = std::min(cap, std::max<std::int64_t>(1, timeLeft_ / 15));
-    limits.timeMs = static_cast<int>(cap);
+    limits.timeMs = cap == INT32_MAX ? 0 : static_cast<int>(cap);
     engine_.setLimits(limits);
 }
 

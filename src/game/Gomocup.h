@@ -16,7 +16,7 @@ namespace kelvane {
 class GomocupSession {
 public:
     // `about` is the ABOUT answer, e.g. name="Kelvane", version="2.0.0".
-    GomocupSession(int strength, std::uint64_t seed, std::string about);
+    GomocupSession(const EngineLimits& limits, std::uint64_t seed, std::string about);
 
     std::vector<std::string> handleLine(const std::string& line);
     // END was received.
