@@ -83,6 +83,28 @@ private slots:
               {7, 8, 1},
               {6, 8, 1}},
              "8,7"},
+            {"VCF of 3 fours",
+             {{10, 9, 1}, {6, 3, 1},   {11, 11, 1}, {4, 11, 1}, {6, 6, 1},  {8, 11, 1},
+              {3, 11, 1}, {11, 7, 1},  {6, 8, 1},   {7, 5, 1},  {10, 8, 1}, {9, 8, 1},
+              {7, 9, 2},  {9, 5, 2},   {3, 5, 2},   {9, 11, 2}, {10, 5, 2}, {4, 10, 2},
+              {3, 4, 2},  {11, 10, 2}, {5, 9, 2},   {4, 5, 2},  {5, 3, 2},  {6, 11, 2}},
+             "8,8"},
+            {"VCF of 4 fours",
+             {{3, 11, 1}, {7, 7, 1}, {5, 9, 1}, {3, 6, 1},   {10, 9, 1},  {6, 4, 1}, {8, 4, 1},
+              {3, 8, 1},  {9, 5, 1}, {7, 6, 1}, {11, 8, 2},  {10, 10, 2}, {5, 4, 2}, {4, 11, 2},
+              {6, 10, 2}, {6, 9, 2}, {6, 5, 2}, {10, 11, 2}, {9, 9, 2},   {4, 10, 2}},
+             "8,6"},
+            {"VCF of 5 fours",
+             {{10, 4, 1}, {10, 6, 1}, {8, 3, 1}, {10, 8, 1}, {6, 6, 1},  {5, 7, 1},  {3, 10, 1},
+              {8, 5, 1},  {6, 3, 1},  {3, 8, 1}, {8, 7, 2},  {4, 4, 2},  {11, 8, 2}, {10, 10, 2},
+              {4, 7, 2},  {5, 4, 2},  {7, 7, 2}, {9, 6, 2},  {6, 11, 2}, {6, 10, 2}},
+             "10,5"},
+            {"VCF of 6 fours",
+             {{10, 8, 1},  {7, 11, 1}, {4, 11, 1}, {10, 10, 1}, {9, 7, 1}, {9, 5, 1},
+              {4, 8, 1},   {3, 11, 1}, {9, 3, 1},  {5, 7, 1},   {7, 7, 1}, {8, 5, 1},
+              {11, 11, 2}, {11, 6, 2}, {11, 5, 2}, {6, 7, 2},   {5, 4, 2}, {6, 4, 2},
+              {9, 10, 2},  {4, 6, 2},  {3, 8, 2},  {9, 9, 2},   {9, 6, 2}, {10, 5, 2}},
+             "5,11"},
         };
         QProcess bot;
         bot.start(KELVANE_BOT, {"--gomocup", "--nodes", "300000"});
@@ -164,8 +186,7 @@ private slots:
                  bot.state() != QProcess::NotRunning);
         QCOMPARE(peer.state(), QAbstractSocket::ConnectedState);
         peer.write("2" + toAnsi(QStringLiteral("白方：客人")));
-        // Our name and its opening move cross, in either order; never a move right behind
-        // its name, which the game would read as part of the name.
+        // Its name and its opening move cross ours, so they come in either order.
         const QByteArray name = "2" + toAnsi(QStringLiteral("黑方：电脑"));
         const QByteArray both = readBytes(peer, name.size() + 3);
         QVERIFY2(both.startsWith(name) || both.endsWith(name), both.toHex().constData());
