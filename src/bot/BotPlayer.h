@@ -1,0 +1,67 @@
+#pragma once
+
+#include "game/Board.h"
+#include "game/BoardGeometry.h"
+#include "game/Engine.h"
+#include "game/Record.h"
+#include "link/MessageReader.h"
+#include "link/SocketLink.h"
+
+#include <QDeadlineTimer>
+#include <QObject>
+
+#include <optional>
+#include <thread>
+
+namespace kelvane {
+
+// The computer on the game's link: it keeps the same board, record and new-game parity as
+// the game does, and thinks on a worker thread so that the link is always read.
+class BotPlayer : public QObject {
+    Q_OBJECT
+
+public:
+    BotPlayer(const EngineLimits& limits, quint64 seed, quint16 port, QObject* parent = nullptr);
+    ~BotPlayer() override;
+
+    // Both throw LinkError when the link cannot even be started.
+    void host();
+    void join(const QString& address);
+    // Says goodbye when connected, closes and finishes.
+    void leave();
+
+signals:
+    // The link ended: the program ends with this code.
+    void finished(int exitCode);
+
+private:
+    void linkUp();
+    void readLink();
+    void dispatch(const WireMessage& message);
+    void newGame();
+    void peerMove(int column, int row);
+    void startThinking();
+    void stopThinking();
+    void moveReady(int generation, std::optional<Cell> move);
+    void finish(int exitCode);
+    void sendName(const QString& prefix);
+
+    SocketLink link_;
+    MessageReader reader_;
+    Board board_;
+    Record record_;
+    int myColor_ = Black;
+    bool connected_ = false;
+    bool decided_ = false;
+    bool myTurn_ = false;
+    bool ended_ = false;
+    Engine engine_;
+    std::thread worker_;
+    // Bumped whenever a pending move stops being wanted, so a late answer is dropped.
+    int generation_ = 0;
+    // The peer reads a name up to the end of whatever arrived with it, so a move sent right
+    // behind our name could be swallowed by it: moves wait until this has expired.
+    QDeadlineTimer nameGap_;
+};
+
+} // namespace kelvane

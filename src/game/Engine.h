@@ -1,0 +1,68 @@
+#pragma once
+
+// The computer player: freestyle five in a row on the 15 x 15 board, no forbidden moves.
+// It looks for tactics first (five, blocking a four, a win by continuous fours, a win by
+// threes and fours) and otherwise runs an alpha-beta search over pattern scores.
+//
+// Every limit is a node count and a depth, so that a search is replayed exactly for a given
+// seed; the time cap only ever cuts a search short, for play against a clock.
+
+#include "game/Board.h"
+#include "game/BoardGeometry.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+namespace kelvane {
+
+struct EngineLimits {
+    int maxDepth = 10;         // plies of the alpha-beta search
+    std::int64_t maxNodes = 0; // whole move, tactics included
+    int timeMs = 0;            // 0: no time cap
+    int vcfDepth = 12;         // attacker moves
+    int vctDepth = 5;          // attacker moves
+};
+
+inline constexpr int WeakestStrength = 1;
+inline constexpr int DefaultStrength = 2;
+inline constexpr int StrongestStrength = 3;
+
+EngineLimits LimitsForStrength(int strength);
+
+class Engine {
+public:
+    explicit Engine(int strength = DefaultStrength, std::uint64_t seed = 0);
+    ~Engine();
+
+    EngineLimits limits() const { return limits_; }
+    void setLimits(const EngineLimits& limits) { limits_ = limits; }
+    void setSeed(std::uint64_t seed) { seed_ = seed; }
+    // Shrinks the transposition table to fit in about this many bytes.
+    void setMemoryLimit(std::int64_t bytes);
+
+    // The move for `color` on this board; no cell when the board is full. Any cell code of
+    // the board counts as that colour's stone.
+    std::optional<Cell> chooseMove(const Board& board, int color);
+
+    // Makes a running chooseMove, or the next one, return soon with the best move it has
+    // found; thread-safe. Stays in force until clearCancel.
+    void cancel() { cancelled_.store(true); }
+    void clearCancel() { cancelled_.store(false); }
+
+    // Nodes visited by the last chooseMove.
+    std::int64_t lastNodes() const { return lastNodes_; }
+
+private:
+    class Search;
+
+    EngineLimits limits_;
+    std::uint64_t seed_;
+    std::int64_t memoryLimit_ = 0;
+    std::atomic<bool> cancelled_{false};
+    std::int64_t lastNodes_ = 0;
+    std::unique_ptr<Search> search_;
+};
+
+} // namespace kelvane

@@ -1,0 +1,296 @@
+#include "game/EnginePosition.h"
+
+#include <bit>
+
+namespace kelvane::engine {
+namespace {
+
+constexpr int Own = 1;
+constexpr int Opp = 2;
+
+// The nine cells of a line, the middle one holding the stone just put there.
+using Line = std::array<std::uint8_t, 9>;
+
+bool fiveThroughMiddle(const Line& line) {
+    int run = 1;
+    for (int j = 3; j >= 0 && line[j] == Own; --j)
+        ++run;
+    for (int j = 5; j <= 8 && line[j] == Own; ++j)
+        ++run;
+    return run >= 5;
+}
+
+// Fours are counted by their winning cells; a three is a line one stone short of a four,
+// a two one stone short of a three. Only fives through the middle stone count.
+Shape classify(Line& line, std::array<std::int8_t, 6561>& memo) {
+    int code = 0;
+    for (int j = 0; j < 9; ++j) {
+        if (j != 4)
+            code = code * 3 + line[j];
+    }
+    if (memo[code] >= 0)
+        return static_cast<Shape>(memo[code]);
+    Shape result = None;
+    if (fiveThroughMiddle(line)) {
+        result = Five;
+    } else {
+        int winningCells = 0;
+        for (int e = 0; e < 9; ++e) {
+            if (line[e] != 0)
+                continue;
+            line[e] = Own;
+            winningCells += fiveThroughMiddle(line);
+            line[e] = 0;
+        }
+        if (winningCells >= 2) {
+            result = OpenFour;
+        } else if (winningCells == 1) {
+            result = Four;
+        } else {
+            for (int start = 0; start <= 4 && result == None; ++start) {
+                bool open = true;
+                for (int j = start; j < start + 5; ++j)
+                    open = open && line[j] != Opp;
+                if (open)
+                    result = One;
+            }
+            for (int e = 0; e < 9 && result != None; ++e) {
+                if (line[e] != 0)
+                    continue;
+                line[e] = Own;
+                const Shape next = classify(line, memo);
+                line[e] = 0;
+                const Shape before = next == OpenFour    ? OpenThree
+                                     : next == Four      ? Three
+                                     : next == OpenThree ? OpenTwo
+                                     : next == Three     ? Two
+                                                         : None;
+                if (before > result)
+                    result = before;
+            }
+        }
+    }
+    memo[code] = static_cast<std::int8_t>(result);
+    return result;
+}
+
+struct ShapeTables {
+    std::array<std::array<std::uint8_t, 65536>, 2> shape{};
+
+    ShapeTables() {
+        std::array<std::int8_t, 6561> memo;
+        memo.fill(-1);
+        for (int color = 1; color <= 2; ++color) {
+            for (int key = 0; key < 65536; ++key) {
+                Line line{};
+                line[4] = Own;
+                for (int slot = 0; slot < 8; ++slot) {
+                    const int value = (key >> (2 * slot)) & 3;
+                    line[slot < 4 ? slot : slot + 1] = value == 0 ? 0 : value == color ? Own : Opp;
+                }
+                shape[color - 1][key] = classify(line, memo);
+            }
+        }
+    }
+};
+
+const ShapeTables& tables() {
+    static const ShapeTables instance;
+    return instance;
+}
+
+struct Zobrist {
+    std::array<std::array<std::uint64_t, 2>, CellCount> keys{};
+    Zobrist() {
+        std::uint64_t state = 0x4b656c76616e6521ULL;
+        for (auto& cell : keys) {
+            for (auto& key : cell) {
+                // splitmix64
+                std::uint64_t z = (state += 0x9e3779b97f4a7c15ULL);
+                z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
+                z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
+                key = z ^ (z >> 31);
+            }
+        }
+    }
+};
+
+const Zobrist& zobrist() {
+    static const Zobrist instance;
+    return instance;
+}
+
+// The slot a neighbour at this offset (-4..-1, 1..4) takes in a cell's line key.
+constexpr int slotOf(int offset) {
+    return offset < 0 ? offset + 4 : offset + 3;
+}
+
+constexpr std::array<int, 9> ShapeWeight{0, 1, 4, 12, 14, 45, 55, 400, 4000};
+
+int flagBit(ThreatFlag flag) {
+    return std::countr_zero(static_cast<unsigned>(flag));
+}
+
+} // namespace
+
+Shape lineShape(int color, std::uint16_t key) {
+    return static_cast<Shape>(tables().shape[color - 1][key]);
+}
+
+const std::vector<int>& Position::boardCells() {
+    static const std::vector<int> cells = [] {
+        std::vector<int> all;
+        for (int row = 1; row <= BoardSize; ++row) {
+            for (int column = 1; column <= BoardSize; ++column)
+                all.push_back(toIndex(column, row));
+        }
+        return all;
+    }();
+    return cells;
+}
+
+Position::Position() {
+    cells_.fill(Wall);
+    for (int index : boardCells())
+        cells_[index] = 0;
+    for (int index : boardCells()) {
+        for (int d = 0; d < 4; ++d) {
+            std::uint16_t key = 0;
+            for (int offset = -4; offset <= 4; ++offset) {
+                if (offset != 0)
+                    key |= cells_[index + offset * Directions[d]] << (2 * slotOf(offset));
+            }
+            keys_[index][d] = key;
+        }
+        rescore(index);
+        account(index, +1);
+    }
+}
+
+void Position::load(const Board& board) {
+    *this = Position();
+    for (int column = 1; column <= BoardSize; ++column) {
+        for (int row = 1; row <= BoardSize; ++row) {
+            const int code = board.at(column, row);
+            if (code != Empty)
+                play(toIndex(column, row),
+                     code == BlackStone || code == BlackHighlighted ? Black : White);
+        }
+    }
+}
+
+void Position::rescore(int index) {
+    for (int color = 1; color <= 2; ++color) {
+        int fours = 0, openFours = 0, threes = 0, score = 0;
+        bool five = false;
+        for (int d = 0; d < 4; ++d) {
+            const Shape shape = lineShape(color, keys_[index][d]);
+            score += ShapeWeight[shape];
+            five = five || shape == Five;
+            fours += shape == Four;
+            openFours += shape == OpenFour;
+            threes += shape == OpenThree;
+        }
+        if (fours >= 2)
+            score += 400;
+        if (fours > 0 && threes > 0)
+            score += 300;
+        if (threes >= 2)
+            score += 150;
+        std::uint8_t flags = 0;
+        if (five)
+            flags |= MakesFive;
+        if (openFours > 0 || fours >= 2)
+            flags |= MakesOpenFour;
+        if (openFours + fours > 0)
+            flags |= MakesFour;
+        if (threes > 0)
+            flags |= MakesOpenThree;
+        score_[index][color - 1] = score;
+        flags_[index][color - 1] = flags;
+    }
+}
+
+void Position::account(int index, int sign) {
+    for (int c = 0; c < 2; ++c) {
+        total_[c] += sign * score_[index][c];
+        for (int bit = 0; bit < FlagKinds; ++bit) {
+            if (flags_[index][c] & (1 << bit))
+                counts_[c][bit] += sign;
+        }
+    }
+}
+
+void Position::play(int index, int color) {
+    account(index, -1);
+    cells_[index] = static_cast<std::uint8_t>(color);
+    hash_ ^= zobrist().keys[index][color - 1];
+    for (int d = 0; d < 4; ++d) {
+        for (int k = -4; k <= 4; ++k) {
+            const int other = index + k * Directions[d];
+            if (k == 0 || cells_[other] == Wall)
+                continue;
+            keys_[other][d] |= color << (2 * slotOf(-k));
+            if (cells_[other] == 0) {
+                account(other, -1);
+                rescore(other);
+                account(other, +1);
+            }
+        }
+    }
+    for (int dr = -2; dr <= 2; ++dr) {
+        for (int dc = -2; dc <= 2; ++dc)
+            ++near_[index + dr * Side + dc];
+    }
+    history_.push_back(index);
+}
+
+void Position::undo() {
+    const int index = history_.back();
+    history_.pop_back();
+    const int color = cells_[index];
+    cells_[index] = 0;
+    hash_ ^= zobrist().keys[index][color - 1];
+    for (int d = 0; d < 4; ++d) {
+        for (int k = -4; k <= 4; ++k) {
+            const int other = index + k * Directions[d];
+            if (k == 0 || cells_[other] == Wall)
+                continue;
+            keys_[other][d] &= static_cast<std::uint16_t>(~(3 << (2 * slotOf(-k))));
+            if (cells_[other] == 0) {
+                account(other, -1);
+                rescore(other);
+                account(other, +1);
+            }
+        }
+    }
+    for (int dr = -2; dr <= 2; ++dr) {
+        for (int dc = -2; dc <= 2; ++dc)
+            --near_[index + dr * Side + dc];
+    }
+    rescore(index);
+    account(index, +1);
+}
+
+int Position::count(int color, ThreatFlag flag) const {
+    return counts_[color - 1][flagBit(flag)];
+}
+
+int Position::firstWith(int color, ThreatFlag flag) const {
+    if (count(color, flag) == 0)
+        return -1;
+    for (int index : boardCells()) {
+        if (cells_[index] == 0 && (flags_[index][color - 1] & flag))
+            return index;
+    }
+    return -1;
+}
+
+void Position::collect(int color, std::uint8_t anyFlags, std::vector<int>& out) const {
+    for (int index : boardCells()) {
+        if (cells_[index] == 0 && (flags_[index][color - 1] & anyFlags))
+            out.push_back(index);
+    }
+}
+
+} // namespace kelvane::engine

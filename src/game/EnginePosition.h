@@ -1,0 +1,91 @@
+#pragma once
+
+// The engine's own board: padded so that lines never leave the array, with the shapes a
+// stone would make at every empty cell kept up to date move by move, so that the search
+// asks "where are the fours?" without scanning lines.
+
+#include "game/Board.h"
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace kelvane::engine {
+
+inline constexpr int Pad = 4; // a five reaches four cells past the stone that makes it
+inline constexpr int Side = BoardSize + 2 * Pad;
+inline constexpr int CellCount = Side * Side;
+inline constexpr int Wall = 3;
+inline constexpr std::array<int, 4> Directions{1, Side, Side + 1, Side - 1};
+
+inline constexpr int toIndex(int column, int row) {
+    return (row - 1 + Pad) * Side + (column - 1 + Pad);
+}
+inline constexpr int columnOf(int index) {
+    return index % Side - Pad + 1;
+}
+inline constexpr int rowOf(int index) {
+    return index / Side - Pad + 1;
+}
+
+// What one line through an empty cell becomes when a stone of a colour is put there.
+enum Shape : std::uint8_t { None, One, Two, OpenTwo, Three, OpenThree, Four, OpenFour, Five };
+
+// Per-cell threat flags of one colour: what playing there makes, over all four lines.
+enum ThreatFlag : std::uint8_t {
+    MakesFive = 1,
+    MakesOpenFour = 2, // an open four or two fours: wins unless met by fours
+    MakesFour = 4,     // at least one four (set for open fours too)
+    MakesOpenThree = 8,
+};
+inline constexpr int FlagKinds = 4;
+
+// The shape of one line for a colour, from the 16-bit key of its eight neighbours (two bits
+// each: empty, black, white, wall).
+Shape lineShape(int color, std::uint16_t key);
+
+class Position {
+public:
+    Position();
+    void load(const Board& board);
+
+    int at(int index) const { return cells_[index]; }
+    bool isEmpty(int index) const { return cells_[index] == 0; }
+    void play(int index, int color);
+    void undo();
+    int stones() const { return static_cast<int>(history_.size()); }
+    int lastMove() const { return history_.empty() ? -1 : history_.back(); }
+
+    std::uint64_t hash() const { return hash_; }
+    // How much a stone of this colour would gain at this empty cell.
+    int cellScore(int index, int color) const { return score_[index][color - 1]; }
+    std::uint8_t flags(int index, int color) const { return flags_[index][color - 1]; }
+    // How many empty cells carry a flag for a colour.
+    int count(int color, ThreatFlag flag) const;
+    // Sum of cellScore over all empty cells.
+    int potential(int color) const { return total_[color - 1]; }
+    // Empty and within two cells of a stone.
+    bool isNear(int index) const { return cells_[index] == 0 && near_[index] > 0; }
+    // The first empty cell with the flag, -1 when none.
+    int firstWith(int color, ThreatFlag flag) const;
+    // Every empty cell with any of the flags.
+    void collect(int color, std::uint8_t anyFlags, std::vector<int>& out) const;
+
+    static const std::vector<int>& boardCells();
+
+private:
+    void rescore(int index);
+    void account(int index, int sign);
+
+    std::array<std::uint8_t, CellCount> cells_{};
+    std::array<std::array<std::uint16_t, 4>, CellCount> keys_{};
+    std::array<std::array<int, 2>, CellCount> score_{};
+    std::array<std::array<std::uint8_t, 2>, CellCount> flags_{};
+    std::array<std::uint8_t, CellCount> near_{};
+    std::array<std::array<int, FlagKinds>, 2> counts_{};
+    std::array<int, 2> total_{};
+    std::uint64_t hash_ = 0;
+    std::vector<int> history_;
+};
+
+} // namespace kelvane::engine
