@@ -1,7 +1,7 @@
 #pragma once
 
 #include "game/Board.h"
-#include "game/BoardGeometry.h"
+#include "game/Board.h"
 #include "game/Engine.h"
 #include "game/Record.h"
 #include "link/MessageReader.h"

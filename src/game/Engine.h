@@ -8,7 +8,7 @@
 // seed; the time cap only ever cuts a search short, for play against a clock.
 
 #include "game/Board.h"
-#include "game/BoardGeometry.h"
+#include "game/Board.h"
 
 #include <atomic>
 #include <cstdint>

@@ -174,7 +174,7 @@ void Position::load(const Board& board) {
             const int code = board.at(column, row);
             if (code != Empty)
                 play(toIndex(column, row),
-                     code == BlackStone || code == BlackHighlighted ? Black : White);
+                     code == BlackStone ? Black : White);
         }
     }
 }
