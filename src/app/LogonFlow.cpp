@@ -1,6 +1,7 @@
 #include "app/LogonFlow.h"
 
 #include "app/Captions.h"
+#include "app/Discovery.h"
 #include "app/GameController.h"
 #include "app/Session.h"
 #include "game/GameModel.h"
@@ -13,11 +14,36 @@
 namespace kelvane {
 
 LogonFlow::LogonFlow(GameModel& model, MainWindow& window, Session& session, GameController& game,
-                     QObject* parent)
-    : QObject(parent), model_(model), window_(window), session_(session), game_(game) {}
+                     Discovery* discovery, QObject* parent)
+    : QObject(parent), model_(model), window_(window), session_(session), game_(game),
+      discovery_(discovery) {
+    if (discovery_)
+        connect(discovery_, &Discovery::hostsChanged, this, &LogonFlow::offerHosts);
+}
 
 LogonFlow::~LogonFlow() {
+    browse(false);
     delete frmLogon_.data();
+}
+
+// While the dialog is in join mode, the hosts announced on the network are offered.
+void LogonFlow::browse(bool on) {
+    if (!discovery_)
+        return;
+    if (on)
+        discovery_->startBrowsing();
+    else
+        discovery_->stopBrowsing();
+}
+
+// Names come from anyone on the network: they are shown as plain list entries, cut short.
+void LogonFlow::offerHosts() {
+    if (!frmLogon_ || !discovery_)
+        return;
+    QList<HostSuggestion> offered;
+    for (const DiscoveredHost& host : discovery_->hosts())
+        offered.append({host.name.left(40) + QStringLiteral(" — ") + host.address, host.address});
+    frmLogon_->setSuggestions(offered);
 }
 
 void LogonFlow::open() {
@@ -60,6 +86,7 @@ void LogonFlow::optServer_Click() {
     frmLogon_->setAddress(session_.socket().LocalIP());
     showAddressNote();
     model_.setMyColor(Black);
+    browse(false);
 }
 
 void LogonFlow::optClient_Click() {
@@ -67,6 +94,7 @@ void LogonFlow::optClient_Click() {
     frmLogon_->setAddress(captions::AnyAddress);
     frmLogon_->setAddressNote(captions::JoinAddressNote);
     model_.setMyColor(White);
+    browse(true);
 }
 
 // A host tells the friend one address; the others this machine has are offered beside it.
@@ -91,6 +119,7 @@ void LogonFlow::cmdOK_Click(const QString& name, const QString& address) {
     window_.show();
     model_.holdTurn();
     window_.setEnabled(true);
+    browse(false);
     frmLogon_->hide();
     frmLogon_->deleteLater();
     frmLogon_ = nullptr;
@@ -104,6 +133,7 @@ void LogonFlow::openLink(const QString& name, const QString& address) {
     if (model_.myColor() == Black) {
         link.setLocalPort(link.GamePort());
         link.Listen();
+        hostName_ = name;
         own = captions::BlackPrefix + name;
         window_.setBlackPlayer(own);
         window_.setWhitePlayer(QString());

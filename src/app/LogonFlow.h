@@ -8,6 +8,7 @@
 
 namespace kelvane {
 
+class Discovery;
 class GameController;
 class GameModel;
 class MainWindow;
@@ -20,7 +21,7 @@ class LogonFlow : public QObject {
 
 public:
     LogonFlow(GameModel& model, MainWindow& window, Session& session, GameController& game,
-              QObject* parent = nullptr);
+              Discovery* discovery, QObject* parent = nullptr);
     ~LogonFlow() override;
 
     // Loads a fresh dialog and shows it in front of the main window.
@@ -30,6 +31,8 @@ public:
     void hide();
     // The open dialog, if any.
     LogonDialog* dialog() const { return frmLogon_; }
+    // The name the player hosts under.
+    QString hostName() const { return hostName_; }
 
 signals:
     void endRequested();
@@ -38,6 +41,8 @@ private:
     void Form_Load();
     void optServer_Click();
     void showAddressNote();
+    void browse(bool on);
+    void offerHosts();
     void optClient_Click();
     void cmdOK_Click(const QString& name, const QString& address);
     void openLink(const QString& name, const QString& address);
@@ -46,6 +51,8 @@ private:
     MainWindow& window_;
     Session& session_;
     GameController& game_;
+    Discovery* discovery_;
+    QString hostName_;
     QPointer<LogonDialog> frmLogon_;
 };
 

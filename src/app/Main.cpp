@@ -1,3 +1,4 @@
+#include "app/AvahiDiscovery.h"
 #include "app/DesktopLauncher.h"
 #include "app/DisplayCheck.h"
 #include "app/Player.h"
@@ -38,7 +39,8 @@ int main(int argc, char* argv[]) {
     kelvane::QuitProgram end;
     kelvane::QtModalDialogs dialogs;
     kelvane::DesktopLauncher launcher;
-    kelvane::Player player({sound, boxes, end, dialogs, launcher});
+    kelvane::AvahiDiscovery discovery;
+    kelvane::Player player({sound, boxes, end, dialogs, launcher, &discovery});
     player.Main();
     return QApplication::exec();
 }

@@ -1,6 +1,7 @@
 #include "app/Player.h"
 
 #include "app/Captions.h"
+#include "app/Discovery.h"
 #include "app/GameController.h"
 #include "app/HelpMenu.h"
 #include "app/LogonFlow.h"
@@ -11,13 +12,15 @@
 
 #include "Version.h"
 
+#include <QCoreApplication>
+
 namespace kelvane {
 
 Player::Player(PlayerServices services, quint16 gamePort, QObject* parent)
     : QObject(parent), services_(services), frmMain_(new MainWindow),
       session_(new Session(gamePort)),
       game_(new GameController(model_, *frmMain_, *session_, services.sound, services.boxes)),
-      logon_(new LogonFlow(model_, *frmMain_, *session_, *game_)),
+      logon_(new LogonFlow(model_, *frmMain_, *session_, *game_, services.discovery)),
       help_(new HelpMenu(*frmMain_, services.launcher, services.boxes, services.dialogs)) {
     Form_Load();
     MainWindow& w = *frmMain_;
@@ -25,6 +28,8 @@ Player::Player(PlayerServices services, quint16 gamePort, QObject* parent)
     connect(&w, &MainWindow::reconnectRequested, this, &Player::cmdLink_Click);
     // While the logon dialog is open it keeps the keyboard, as a modal dialog would.
     connect(&w, &MainWindow::activatedWhileDisabled, logon_.get(), &LogonFlow::raise);
+    connect(game_.get(), &GameController::linkChanged, this, &Player::followLink);
+    connect(&w, &MainWindow::computerRequested, this, &Player::startComputer);
     // Ends at once: no leave message, as the link is not up while the dialog is open.
     connect(logon_.get(), &LogonFlow::endRequested, this, [this] {
         session_->socket().Close();
@@ -32,7 +37,44 @@ Player::Player(PlayerServices services, quint16 gamePort, QObject* parent)
     });
 }
 
-Player::~Player() = default;
+Player::~Player() {
+    stopComputer();
+    if (services_.discovery)
+        services_.discovery->withdraw();
+}
+
+// The host is announced on the network, and the computer can be asked in, only while it
+// waits for a joiner.
+void Player::followLink(LinkState state) {
+    const bool waiting = state == LinkState::Waiting;
+    frmMain_->setComputerAvailable(waiting);
+    if (!services_.discovery)
+        return;
+    if (waiting)
+        services_.discovery->announce(logon_->hostName(), session_->socket().ListeningPort());
+    else
+        services_.discovery->withdraw();
+}
+
+void Player::startComputer() {
+    if (model_.link() != LinkState::Waiting)
+        return;
+    stopComputer();
+    computer_ = std::make_unique<QProcess>();
+    computer_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    computer_->start(QCoreApplication::applicationDirPath() + QStringLiteral("/kelvane-bot"),
+                     {QStringLiteral("--join"), QStringLiteral("127.0.0.1"), QStringLiteral("--port"),
+                      QString::number(session_->socket().ListeningPort())});
+}
+
+// The bot leaves with the game: no process outlives it.
+void Player::stopComputer() {
+    if (!computer_)
+        return;
+    computer_->kill();
+    computer_->waitForFinished(1000);
+    computer_.reset();
+}
 
 // The main window is shown already disabled by the dialog's loading.
 void Player::Main() {
@@ -68,11 +110,15 @@ void Player::cmdLink_Click() {
     if (ended_)
         return;
     game_->leaveLink();
+    stopComputer();
     logon_->open();
 }
 
 void Player::endProgram() {
     ended_ = true;
+    stopComputer();
+    if (services_.discovery)
+        services_.discovery->withdraw();
     session_->end();
     logon_->hide();
     frmMain_->hide();

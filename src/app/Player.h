@@ -4,6 +4,7 @@
 #include "game/GameModel.h"
 
 #include <QObject>
+#include <QProcess>
 #include <memory>
 
 namespace kelvane {
@@ -14,12 +15,16 @@ class LogonFlow;
 class MainWindow;
 class Session;
 
+class Discovery;
+
 struct PlayerServices {
     MoveSound& sound;
     MessageBoxes& boxes;
     ProgramEnd& end;
     ModalDialogs& dialogs;
     Launcher& launcher;
+    // Hosts announced and found on the network; none where there is no such service.
+    Discovery* discovery = nullptr;
 };
 
 // One player's whole program: the model, the windows, the link and the parts that tie them
@@ -46,6 +51,9 @@ private:
     void cmdExit_Click();
     void cmdLink_Click();
     void endProgram();
+    void followLink(LinkState state);
+    void startComputer();
+    void stopComputer();
 
     PlayerServices services_;
     GameModel model_;
@@ -54,6 +62,8 @@ private:
     std::unique_ptr<GameController> game_;
     std::unique_ptr<LogonFlow> logon_;
     std::unique_ptr<HelpMenu> help_;
+    // The computer opponent, a kelvane-bot process that joins over loopback.
+    std::unique_ptr<QProcess> computer_;
     bool ended_ = false;
 };
 
