@@ -106,65 +106,6 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return done.size() == 2; }));
     }
 
-    // A program runs by a command line; the desktop opens pages through xdg-open on PATH,
-    // and without it nothing opens: the offscreen toolkit has no opener of its own.
-    void theDesktopLauncherStartsWhatThereIsAndReportsWhatNot() {
-        QTemporaryDir bin, empty;
-        const QString log = bin.filePath("log"), opener = bin.filePath("xdg-open");
-        // Writes its arguments, one a line, with shell built-ins only, so it runs with any PATH.
-        QVERIFY(MakeScript(opener, "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + QFile::encodeName(log) +
-                                       "'\n"));
-        const auto logged = [&](const QStringList& lines) {
-            return QTest::qWaitFor([&] { return ReadLines(log) == lines; });
-        };
-        DesktopLauncher launcher;
-        QVERIFY(!launcher.startProgram("   ") && !launcher.startProgram(bin.filePath("missing")));
-        QVERIFY(launcher.startProgram(opener + " one \"two words\"") &&
-                logged({"one", "two words"}));
-        const EnvOverride path("PATH", bin.path());
-        QVERIFY(launcher.openInBrowser(Page) && logged({Page}));
-        const EnvOverride none("PATH", empty.path());
-        QVERIFY(!launcher.openInTextEditor("readme.txt") && !launcher.openInBrowser(Page));
-    }
-
-    // The notice line turns green under the mouse and black only over the bare box; a click
-    // on it opens the web page or says it cannot. The title is the main window's.
-    void theAboutBoxNoticeLineFollowsTheMouseAndOpensTheWebPage() {
-        TestPlayer p;
-        p.hostAs(QStringLiteral("玩家"));
-        p.window().setWindowTitle(QStringLiteral("Kelvane 第二局"));
-        WhileAboutIsOpen(p, [&](QDialog& box) {
-            QCOMPARE(box.findChild<QLabel*>("lblTitle")->text(), QStringLiteral("Kelvane 第二局"));
-            const QPoint notice = CentreOf(box, "lblCopyright");
-            QWidget* line = box.findChild<QWidget*>("lblCopyright");
-            const QColor green(0, 255, 0), black(0, 0, 0);
-            // Straight onto another control it stays green; the etched line at (100, 162) is
-            // painted on the bare background.
-            for (const auto& [at, colour] : {std::pair{notice, green},
-                                             {CentreOf(box, "cmdOK"), green},
-                                             {QPoint(5, 5), black},
-                                             {notice + QPoint(30, 0), green},
-                                             {QPoint(100, 162), black}}) {
-                QTest::mouseMove(box.windowHandle(), at);
-                QCOMPARE(line->palette().color(QPalette::WindowText), colour);
-            }
-            QWindow* window = box.windowHandle();
-            QTest::mouseClick(window, Qt::LeftButton, {}, notice);
-            // No clicks on the notice: another button, a press dragged off it.
-            QTest::mouseClick(window, Qt::RightButton, {}, notice);
-            QTest::mousePress(window, Qt::LeftButton, {}, notice);
-            QTest::mouseRelease(window, Qt::LeftButton, {}, QPoint(5, 5));
-            QCOMPARE(p.launcher.addresses, QStringList{Page});
-            p.launcher.fails = true;
-            QTest::mouseClick(window, Qt::LeftButton, {}, notice);
-            QVERIFY(box.isVisible());
-            QCOMPARE(p.boxes.parents, QList<QWidget*>{&box});
-        });
-        QCOMPARE(p.boxes.texts, QStringList{QStringLiteral("无法打开网页。")});
-    }
-
-    // The first system-information program on PATH that starts; a file that is no program is
-    // passed over. Without one, a plain box over the About box says so, and the box stays.
     void systemInfoStartsTheFirstProgramFoundOrSaysItIsUnavailable() {
         QTemporaryDir first, second, empty;
         const QStringList& names = HelpMenu::SystemInfoPrograms;

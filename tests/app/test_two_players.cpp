@@ -109,23 +109,6 @@ private slots:
         QVERIFY(match.opens(match.black));
     }
 
-    void chatTravelsBothWaysAndStaysInTheBox() {
-        Match match;
-        QTRY_VERIFY(match.linked());
-        TestPlayer &black = match.black, &white = match.white;
-        black.control<QLineEdit>("txtMsg")->setText(QStringLiteral("你好，来一局"));
-        black.click("cmdSend");
-        QCOMPARE(black.caption("labISay"), QStringLiteral("你好，来一局"));
-        QTRY_COMPARE(white.caption("labHeSay"), QStringLiteral("你好，来一局"));
-        QCOMPARE(black.control<QLineEdit>("txtMsg")->text(), QStringLiteral("你好，来一局"));
-        white.control<QLineEdit>("txtMsg")->setText(QStringLiteral("好的"));
-        white.click("cmdSend");
-        QTRY_COMPARE(black.caption("labHeSay"), QStringLiteral("好的"));
-        white.control<QLineEdit>("txtMsg")->clear(); // an empty line clears the other side's
-        white.click("cmdSend");
-        QTRY_COMPARE(black.caption("labHeSay"), QString());
-    }
-
     void leaveThenReconnectResetsTheRecordAndBlackOpens() {
         Match match;
         QTRY_VERIFY(match.linked());

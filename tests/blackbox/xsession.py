@@ -27,10 +27,6 @@ def wait_until(condition, timeout):
     return result or None
 
 
-def inside(point, r):
-    return r[0] <= point[0] < r[0] + r[2] and r[1] <= point[1] < r[1] + r[3]
-
-
 class Abort(Exception):
     """A required check failed; what follows cannot be checked meaningfully."""
 
@@ -58,10 +54,6 @@ class Screenshot:
     def pixel(self, x, y):
         i = (y * self.width + x) * 3
         return tuple(self.rgb[i:i + 3])
-
-    def count(self, x, y, width, height, predicate):
-        return sum(bool(predicate(self.pixel(col, row)))
-                   for row in range(y, y + height) for col in range(x, x + width))
 
 
 class Session:

@@ -80,32 +80,6 @@ private slots:
         QVERIFY(label.toolTip().contains("&lt;b&gt;bold&lt;/b&gt;"));
     }
 
-    // A peer may send megabytes: the caption is kept whole, yet measured, shown and tipped
-    // short; an auto-sized label fits a short caption but grows no wider than its maximum. A
-    // prefix that fits is cut visibly all the same, and never inside a surrogate pair.
-    void aHugeCaptionIsKeptWholeButShownShort() {
-        CaptionLabel label;
-        label.resize(187, 17);
-        label.setAutoSizeMaxWidth(187);
-        label.setCaption("张三说：");
-        QCOMPARE(label.width(), label.fontMetrics().horizontalAdvance("张三说："));
-        const QString huge = QString("五子连珠x").repeated(1024 * 1024);
-        label.setCaption(huge);
-        QVERIFY(label.caption() == huge && label.width() == 187);
-        QVERIFY(label.text().size() <= CaptionLabel::ShownPrefixLength + 1);
-        QVERIFY(label.text().endsWith(Ellipsis));
-        QVERIFY(!label.toolTip().isEmpty() &&
-                label.toolTip().size() <= CaptionLabel::ToolTipLength);
-        label.setAutoSizeMaxWidth(0);
-        label.resize(5000, 17);
-        const QString clef = QString::fromUcs4(U"\U0001D11E");
-        label.setCaption(QString("a").repeated(CaptionLabel::ShownPrefixLength - 1) + clef + "z");
-        QVERIFY(label.text().endsWith(Ellipsis));
-        QVERIFY(!label.text().chopped(1).back().isHighSurrogate());
-    }
-
-    // Walks the tree a screen reader sees, menus included, rather than a list that could
-    // forget a control.
     void nothingAScreenReaderVisitsIsNameless() {
         MainWindow main;
         LogonDialog logon;
