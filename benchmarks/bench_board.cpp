@@ -1,5 +1,4 @@
 #include "game/CheckFive.h"
-#include "game/DrawBoard.h"
 #include "ui/BoardPicture.h"
 
 #include <benchmark/benchmark.h>
@@ -55,7 +54,7 @@ void BM_DrawBoardFull(benchmark::State& state) {
     BoardPicture picture;
     const Board board = fullBoardWithoutFive();
     for (auto _ : state)
-        DrawBoard(board, picture);
+        picture.showStones(board);
 }
 
 } // namespace

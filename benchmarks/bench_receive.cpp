@@ -3,7 +3,6 @@
 #include "support/TestPlayer.h"
 
 #include "link/MessageReader.h"
-#include "ui/CaptionLabel.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -19,8 +18,6 @@ using namespace kelvane::testing;
 
 namespace {
 
-const QString Connected = QStringLiteral("连线中");
-
 QByteArray move(int column, int row) {
     const char bytes[] = {0x31, char(column), char(row)};
     return QByteArray(bytes, 3);
@@ -28,7 +25,7 @@ QByteArray move(int column, int row) {
 
 // The i-th of the 64 cells whose column and row are both odd: no two touch, so no five.
 std::pair<int, int> oddCell(int i) {
-    return {1 + 2 * (i % 64 % 8), 1 + 2 * (i % 64 / 8)};
+    return {1 + 2 * (i % 4), 1 + 2 * (i / 4)};
 }
 
 void BM_ReadMoveMessage(benchmark::State& state) {
@@ -40,18 +37,23 @@ void BM_ReadMoveMessage(benchmark::State& state) {
     }
 }
 
-// A joining player that acts on reads handed to it, as the fuzz target does, until it has
-// caught up: cutting, the move, the highlighted repaint, five in a row and the turn.
+// A hosting player, linked over loopback, that acts on reads handed to it as the fuzz target
+// does, until it has caught up: cutting, the legal move, the highlighted repaint, five in a
+// row and the turn. Between two timed moves it makes its own, untimed.
 struct Receiver {
-    TestPlayer side;
+    RawJoiner side;
     Receiver() {
-        side.window().lblStatus->setCaption(Connected);
-        side.window().show();
+        side.player.window().show();
+        while (!side.ready())
+            QCoreApplication::processEvents();
     }
     void receive(const QByteArray& read) {
-        side->handleRead(read);
-        while (!side->caughtUp())
-            QCoreApplication::sendPostedEvents();
+        side.player->session().handleRead(read);
+        drain();
+    }
+    void drain() {
+        while (!side.player->session().caughtUp() || side.player.sound.playing())
+            QCoreApplication::processEvents();
     }
 };
 
@@ -59,13 +61,15 @@ void BM_ReceiveMove(benchmark::State& state) {
     Receiver receiver;
     int i = 0;
     for (auto _ : state) {
-        if (i % 64 == 0) {
-            state.PauseTiming();
+        state.PauseTiming();
+        if (i % 32 == 0)
             receiver.receive("3");
-            state.ResumeTiming();
-        }
-        const auto [column, row] = oddCell(i++);
-        receiver.receive(move(column, row));
+        // Black on odd cells, white on the even ones beside them: neither ever has five.
+        const auto [column, row] = oddCell(i++ % 32);
+        receiver.side.player.clickCell(column, row);
+        receiver.drain();
+        state.ResumeTiming();
+        receiver.receive(move(column + 1, row));
     }
 }
 
@@ -102,7 +106,7 @@ void BM_MoveEndToEnd(benchmark::State& state) {
     host.hostAs(QStringLiteral("黑棋手"));
     TestPlayer joiner(port);
     joiner.joinAs(QStringLiteral("白棋手"));
-    if (!runUntil([&] { return host->status() == Connected && joiner->status() == Connected; })) {
+    if (!runUntil([&] { return host.linked() && joiner.linked(); })) {
         state.SkipWithError("the players did not connect");
         return;
     }
@@ -110,8 +114,8 @@ void BM_MoveEndToEnd(benchmark::State& state) {
     qint64 paintedAt = 0;
     bench::PaintWatch hostPainted([&] { paintedAt = clock.nsecsElapsed(); });
     bench::PaintWatch joinerPainted([&] { paintedAt = clock.nsecsElapsed(); });
-    hostPainted.watch(host.window().picBoard);
-    joinerPainted.watch(joiner.window().picBoard);
+    hostPainted.watch(host.control("picBoard"));
+    joinerPainted.watch(joiner.control("picBoard"));
     hostPainted.disarm();
     joinerPainted.disarm();
 
@@ -120,8 +124,8 @@ void BM_MoveEndToEnd(benchmark::State& state) {
     for (auto _ : state) {
         if (moves % 98 == 0 && moves > 0) {
             // Both halves of the board are full: a new game, which black opens.
-            QTest::mouseClick(host.window().cmdNew, Qt::LeftButton);
-            runUntil([&] { return joiner.cell(1, 1) == 0 && host->boardTakesClicks(); });
+            host.click("cmdNew");
+            runUntil([&] { return joiner.cell(1, 1) == 0 && host.myTurn(); });
         }
         const bool blackMoves = moves % 2 == 0;
         TestPlayer& mover = blackMoves ? host : joiner;
@@ -136,7 +140,7 @@ void BM_MoveEndToEnd(benchmark::State& state) {
         paintedAt = 0;
         clock.start();
         mover.clickCell(column, row);
-        if (!runUntil([&] { return paintedAt != 0 && other->boardTakesClicks(); })) {
+        if (!runUntil([&] { return paintedAt != 0 && other.myTurn(); })) {
             state.SkipWithError("the move did not arrive");
             return;
         }

@@ -117,6 +117,6 @@ int bench::runStartupChild(std::string_view what, int argc, char** argv) {
     // As the program starts: the main window with the logon dialog in front of it.
     testing::TestPlayer side;
     painted.watch(&side.window());
-    painted.watch(side->frmLogon());
+    painted.watch(side.logon());
     return QApplication::exec();
 }
