@@ -12,7 +12,7 @@ KELVANE_PACKAGES=(
     libgtest-dev libbenchmark-dev
     fonts-wqy-microhei
     qt6-translations-l10n
-    xvfb xdotool x11-utils imagemagick
+    xvfb x11-utils
     dbus at-spi2-core python3-pyatspi
     # The Debian package: what builds it, and what checks it as Debian does.
     dpkg-dev lintian appstream desktop-file-utils man-db
