@@ -53,6 +53,19 @@ void GameController::showResult(const QString& text) {
     boxes_.information(&window_, window_.windowTitle(), text);
 }
 
+// Runs `then` once the move sound has ended, with the peer's messages held meanwhile; it is
+// told whether the game the sound was for is still the one on the board.
+void GameController::afterSound(std::function<void(bool current)> then) {
+    const int generation = generation_;
+    session_.hold();
+    sound_.play([self = QPointer(this), this, generation, then = std::move(then)] {
+        if (!self)
+            return;
+        then(generation == generation_);
+        session_.release();
+    });
+}
+
 // The sound ends before the stone shows, and the window goes on taking clicks meanwhile.
 // The move is sent once it shows; after a win, only once the player has closed the box.
 void GameController::picBoard_MouseUp(Cell cell) {
@@ -60,21 +73,16 @@ void GameController::picBoard_MouseUp(Cell cell) {
     if (!placed)
         return;
     showTurn();
-    const int generation = generation_;
-    session_.hold();
-    sound_.play([self = QPointer(this), this, generation, placed = *placed] {
-        if (!self)
-            return;
-        if (generation == generation_) {
-            window_.showStones(model_.board());
-            if (placed.wins) {
-                showResult(captions::YouWon);
-                model_.recordWin(placed.color);
-                ShowRecord();
-            }
-            session_.SendMsg(MoveMessage(placed.cell.column, placed.cell.row));
+    afterSound([this, placed = *placed](bool current) {
+        if (!current)
+            return; // a new game or the end of the link came first: the move never was
+        window_.showStones(model_.board());
+        if (placed.wins) {
+            showResult(captions::YouWon);
+            model_.recordWin(placed.color);
+            ShowRecord();
         }
-        session_.release();
+        session_.SendMsg(MoveMessage(placed.cell.column, placed.cell.row));
     });
 }
 
@@ -86,12 +94,8 @@ void GameController::receiveMove(Cell cell) {
         return; // out of turn, onto a stone or after the end: not a move of this game
     if (placed->wins)
         model_.recordWin(placed->color);
-    const int generation = generation_;
-    session_.hold();
-    sound_.play([self = QPointer(this), this, generation, placed = *placed] {
-        if (!self)
-            return;
-        if (generation == generation_) {
+    afterSound([this, placed = *placed](bool current) {
+        if (current) {
             window_.showStones(model_.board(), placed.cell);
             showTurn();
             if (placed.wins)
@@ -99,7 +103,6 @@ void GameController::receiveMove(Cell cell) {
         }
         if (placed.wins)
             ShowRecord();
-        session_.release();
     });
 }
 

@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 namespace kelvane {
 
 class MainWindow;
@@ -36,6 +38,7 @@ signals:
     void linkChanged(LinkState state);
 
 private:
+    void afterSound(std::function<void(bool current)> then);
     void picBoard_MouseUp(Cell cell);
     void cmdNew_Click();
     void SendTalk(const QString& line);
