@@ -4,6 +4,7 @@
 #include "ui/LogonDialog.h"
 #include "ui/MainWindow.h"
 
+#include <QClipboard>
 #include <QLineEdit>
 #include <QtTest>
 
@@ -90,6 +91,16 @@ private slots:
     }
 
     // OK is the default and the cancel button; Enter on System Info presses that one.
+    // A pasted chat line longer than the box takes is cut, and the box says so.
+    void aChatLineTooLongIsRefusedVisibly() {
+        MainWindow window;
+        auto* line = window.findChild<QLineEdit*>("txtMsg");
+        QGuiApplication::clipboard()->setText(QString(40000, QLatin1Char('x')));
+        line->paste();
+        QCOMPARE(line->text().size(), line->maxLength());
+        QVERIFY(line->accessibleDescription().contains(QString::number(line->maxLength())));
+    }
+
     void aboutEnterAndEscapePressOkUnlessSystemInfoHasTheFocus() {
         AboutBox box;
         ShowActive(box);
