@@ -233,9 +233,10 @@ void SocketLink::Listen() {
     auto* server = new QTcpServer(this);
     if (!server->listen(QHostAddress::Any, localPort_)) {
         const QString reason = server->errorString();
+        const bool taken = server->serverError() == QAbstractSocket::AddressInUseError;
         delete server;
         throw linkError(
-            server->serverError() == QAbstractSocket::AddressInUseError
+            taken
                 ? QStringLiteral("端口 %1 已经被占用：这台电脑上也许已经有一个五子棋在做主机。")
                       .arg(localPort_)
                 : QStringLiteral("不能在端口 %1 上做主机：%2").arg(localPort_).arg(reason));
