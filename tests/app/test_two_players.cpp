@@ -3,6 +3,7 @@
 
 #include "ui/BoardPicture.h"
 
+#include <QCompleter>
 #include <QtTest>
 
 using namespace kelvane;
@@ -107,6 +108,30 @@ private slots:
         // Two decided games: black opens again.
         emit match.white.window().newGameRequested();
         QVERIFY(match.opens(match.black));
+    }
+
+    // The host is announced only while it waits; a joiner is offered what was found, and
+    // picking it fills in the address.
+    void hostsAreAnnouncedWhileWaitingAndOfferedToJoiners() {
+        const quint16 port = freePort();
+        TestPlayer black(port), white(port);
+        black.hostAs(QStringLiteral("黑棋手"));
+        QCOMPARE(black.discovery.announced, QStringLiteral("黑棋手:%1").arg(port));
+        QTest::mouseClick(white.in(white.logon(), "optClient"), Qt::LeftButton);
+        QVERIFY(white.discovery.browsing);
+        white.discovery.found = {{QStringLiteral("<b>黑棋手</b>"), "127.0.0.1", port, "2.0.0"}};
+        emit white.discovery.hostsChanged();
+        auto* address = white.in<QLineEdit>(white.logon(), "txtIP");
+        QCompleter* offered = address->completer();
+        QCOMPARE(offered->model()->index(0, 0).data().toString(),
+                 QStringLiteral("<b>黑棋手</b> — 127.0.0.1"));
+        // Picking an entry puts in its completion: the address alone.
+        address->setText(offered->model()->index(0, 0).data(offered->completionRole()).toString());
+        QCOMPARE(address->text(), QStringLiteral("127.0.0.1"));
+        QTest::mouseClick(white.in(white.logon(), "cmdOK"), Qt::LeftButton);
+        QVERIFY(!white.discovery.browsing);
+        QTRY_VERIFY(black.linked() && white.linked());
+        QVERIFY(black.discovery.announced.isEmpty());
     }
 
     void leaveThenReconnectResetsTheRecordAndBlackOpens() {

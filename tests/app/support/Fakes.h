@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/Discovery.h"
 #include "app/Services.h"
 
 #include <QDialog>
@@ -53,6 +54,21 @@ struct FakeBoxes : MessageBoxes {
         if (whileOpen)
             whileOpen(text);
     }
+};
+
+// Stands in for discovery on the network: what is announced, whether it browses, and the
+// hosts it would have found.
+struct FakeDiscovery : Discovery {
+    QString announced; // "name:port" while announced
+    bool browsing = false;
+    QList<DiscoveredHost> found;
+    void announce(const QString& name, quint16 port) override {
+        announced = name + ':' + QString::number(port);
+    }
+    void withdraw() override { announced.clear(); }
+    void startBrowsing() override { browsing = true; }
+    void stopBrowsing() override { browsing = false; }
+    QList<DiscoveredHost> hosts() const override { return found; }
 };
 
 struct FakeEnd : ProgramEnd {

@@ -34,10 +34,11 @@ struct TestPlayer {
     FakeEnd end;
     FakeDialogs dialogs;
     FakeLauncher launcher;
+    FakeDiscovery discovery;
     std::unique_ptr<Player> player;
 
     explicit TestPlayer(quint16 gamePort = 0)
-        : player(std::make_unique<Player>(PlayerServices{sound, boxes, end, dialogs, launcher},
+        : player(std::make_unique<Player>(PlayerServices{sound, boxes, end, dialogs, launcher, &discovery},
                                           gamePort)) {
         player->Main();
     }
