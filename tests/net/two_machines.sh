@@ -1,0 +1,112 @@
+#!/bin/bash
+# Two players on two machines: network namespaces joined by a virtual cable, one net_player
+# in each. Failed joins and their reasons, a second host, joins by every form of address,
+# the cable pulled while idle and mid-move, and the address a host reads out.
+set -u
+player=$1
+[[ $EUID -eq 0 ]] && command -v ip >/dev/null || { echo "needs root and iproute2"; exit 77; }
+a=kva$$ b=kvb$$ dir=$(mktemp -d)
+declare -A tx pid pos
+line=
+cleanup() {
+    for p in "${pid[@]}"; do kill "$p" 2>/dev/null; done
+    wait
+    ip netns del $a 2>/dev/null; ip netns del $b 2>/dev/null
+    rm -rf "$dir"
+}
+trap cleanup EXIT
+trap 'exit 1' INT TERM
+fail() {
+    echo "FAIL: $*"
+    for f in "$dir"/*.out; do echo "== $(basename "$f")"; cat "$f"; done
+    exit 1
+}
+now() { echo $((${EPOCHREALTIME/./} / 1000)); } # ms
+deadline() { echo $(($(now) + $1 * 1000)); }
+
+# Player $1 in namespace $2.
+start() {
+    mkfifo "$dir/$1.in"
+    ip netns exec "$2" "$player" <"$dir/$1.in" >"$dir/$1.out" 2>"$dir/$1.err" &
+    pid[$1]=$!
+    exec {fd}>"$dir/$1.in"
+    tx[$1]=$fd pos[$1]=0
+}
+say() { printf '%s\n' "$2" >&"${tx[$1]}"; }
+stop() { say "$1" quit; wait "${pid[$1]}"; unset "pid[$1]"; }
+# Waits until the deadline $3 for a line of player $1, after the one last awaited, to match
+# $2; the line is left in $line.
+await() {
+    local hit
+    while :; do
+        if hit=$(tail -n +$((pos[$1] + 1)) "$dir/$1.out" | grep -n -m1 -E -- "$2"); then
+            pos[$1]=$((pos[$1] + ${hit%%:*})) line=${hit#*:}
+            return 0
+        fi
+        (($(now) < $3)) || fail "$1: no line like '$2' in time"
+        sleep 0.05
+    done
+}
+down=$'^status 尚未连线\t.' # with a reason
+
+(
+    set -e
+    ip netns add $a; ip netns add $b
+    ip -n $a link set lo up; ip -n $b link set lo up
+    # A bridge comes first in the list of interfaces; its port makes it running.
+    ip -n $b link add docker0 type bridge
+    ip -n $b link add kp$$ type veth peer kq$$
+    ip -n $b link set kp$$ master docker0
+    ip -n $b addr add 172.31.0.1/16 dev docker0
+    for i in docker0 kp$$ kq$$; do ip -n $b link set $i up; done
+    ip link add ka$$ netns $a type veth peer kb$$ netns $b
+    ip -n $a addr add 10.214.0.1/24 dev ka$$; ip -n $a addr add fd14::1/64 dev ka$$ nodad
+    ip -n $b addr add 10.214.0.2/24 dev kb$$; ip -n $b addr add fd14::2/64 dev kb$$ nodad
+    ip -n $a link set ka$$ up; ip -n $b link set kb$$ up
+    # Frames for 10.214.0.3 go to a card nobody has: joins there get no answer.
+    ip -n $a neigh add 10.214.0.3 lladdr 02:00:00:00:00:03 dev ka$$ nud permanent
+) || fail "cannot make the namespaces"
+ip -n $b -o link | grep -q "^2: docker0.*LOWER_UP" || fail "the bridge is not first or not running"
+
+# The address a host reads out is the cable's, with and without a default route.
+start l $b
+say l localip; await l '^localip' "$(deadline 10)"
+[[ $line == "localip 10.214.0.2" ]] || fail "without a default route: $line"
+ip -n $b route add default via 10.214.0.1
+say l localip; await l '^localip' "$(deadline 10)"
+[[ $line == "localip 10.214.0.2" ]] || fail "with a default route: $line"
+stop l
+
+# Joins that fail each say why, the unanswered one within 10 s (and a little slack).
+start r $a; start n $a; start u $a
+say r "join 10.214.0.2"; say n "join no-such-host.invalid"; say u "join 10.214.0.3"
+await u '^status 正在连线到主机' "$(deadline 10)"
+await u "$down" "$(deadline 13)"; unanswered=$line
+await r "$down" "$(deadline 10)"; refused=$line
+await n "$down" "$(deadline 30)"; unknown=$line
+[[ $refused != "$unanswered" && $refused != "$unknown" && $unanswered != "$unknown" ]] ||
+    fail "reasons alike: $refused / $unanswered / $unknown"
+for p in r n u; do stop $p; done
+
+# A second host on the same machine names the port; IPv6 joins without brackets.
+start h $a; say h "host 甲"; await h '^status 等待加入中' "$(deadline 10)"
+start s $a; say s "host 丙"; await s '^problem .*5238' "$(deadline 10)"
+start j $b; say j "join fd14::1"
+await j '^status 连线中' "$(deadline 10)"; await h '^status 连线中' "$(deadline 10)"
+for p in j h s; do stop $p; done
+
+# Two games across the cable: IPv6 in brackets with spaces around, and IPv4.
+start h1 $a; say h1 "host 甲"; await h1 '^status 等待加入中' "$(deadline 10)"
+start h2 $b; say h2 "host 丁"; await h2 '^status 等待加入中' "$(deadline 10)"
+start j1 $b; say j1 "join  [fd14::1] "
+start j2 $a; say j2 "join 10.214.0.2"
+for p in j1 h1 j2 h2; do await $p '^status 连线中' "$(deadline 10)"; done
+say h2 "click 8 8"; await j2 '^stones 1' "$(deadline 10)"
+
+# The cable is pulled; the joiner of the second game moves after that. Both games end
+# within 30 s on both sides, with a reason.
+ip -n $b link set kb$$ down
+end=$(deadline 30)
+say j2 "click 9 9"; await j2 '^stones 2' "$end"
+for p in h1 j1 h2 j2; do await $p "$down" "$end"; done
+echo "PASS"
