@@ -270,7 +270,16 @@ void SocketLink::Connect() {
         emit Connected();
     });
     qCDebug(lcLink) << "connecting to" << host << remotePort_;
+    startingConnect_ = true;
     socket->connectToHost(host, remotePort_);
+    startingConnect_ = false;
+    // The system can turn an address down at once (no route to that network). The caller
+    // does not yet count the link as connecting and would take no notice of LinkLost.
+    if (lostState_ != sckClosed) {
+        const QString reason = lostReason_;
+        Close();
+        throw linkError(reason);
+    }
 }
 
 void SocketLink::Accept(qint32 requestID) {
@@ -467,7 +476,8 @@ void SocketLink::reportLost(int state) {
     if (lostReason_.isEmpty())
         lostReason_ = QStringLiteral("对方断开了连线。");
     qCDebug(lcLink) << "link lost:" << lostReason_;
-    emit LinkLost();
+    if (!startingConnect_)
+        emit LinkLost();
 }
 
 } // namespace kelvane

@@ -117,6 +117,7 @@ private:
     QString lostReason_;
     bool heardFromPeer_ = false;
     bool everConnected_ = false;
+    bool startingConnect_ = false; // a failure now is thrown by Connect, not raised
     int stallTimeoutMs_;
     QTimer connectTimer_;
     QTimer stallTimer_;
