@@ -72,7 +72,8 @@ ip -n $b -o link | grep -q "^2: docker0.*LOWER_UP" || fail "the bridge is not fi
 start l $b
 say l localip; await l '^localip' "$(deadline 10)"
 [[ $line == "localip 10.214.0.2" ]] || fail "without a default route: $line"
-ip -n $b route add default via 10.214.0.1
+# Now the first interface that is no bridge is another one, but the route leaves by the cable.
+ip -n $b addr add 172.30.0.2/24 dev kq$$; ip -n $b route add default via 10.214.0.1
 say l localip; await l '^localip' "$(deadline 10)"
 [[ $line == "localip 10.214.0.2" ]] || fail "with a default route: $line"
 stop l
