@@ -14,6 +14,7 @@ KELVANE_PACKAGES=(
     qt6-translations-l10n
     xvfb x11-utils
     dbus at-spi2-core python3-pyatspi
+    iproute2
     # The Debian package: what builds it, and what checks it as Debian does.
     dpkg-dev lintian appstream desktop-file-utils man-db
     libavahi-client-dev
