@@ -4,6 +4,7 @@
 #include "ui/BoardPicture.h"
 
 #include <QCompleter>
+#include <QDir>
 #include <QtTest>
 
 using namespace kelvane;
@@ -63,6 +64,21 @@ struct Match {
         return lines;
     }
 };
+
+// The kelvane-bot this process started, found by its parent in /proc; 0 when there is none.
+int botChild() {
+    const QByteArray parent =
+        "\nPPid:\t" + QByteArray::number(QCoreApplication::applicationPid()) + '\n';
+    for (const QString& pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile status("/proc/" + pid + "/status");
+        if (status.open(QIODevice::ReadOnly)) {
+            const QByteArray text = status.readAll();
+            if (text.startsWith("Name:\tkelvane-bot\n") && text.contains(parent))
+                return pid.toInt();
+        }
+    }
+    return 0;
+}
 
 const QString Won = QStringLiteral("你赢了，继续努力。"),
               Lost = QStringLiteral("你输了，要加油喔。");
@@ -132,6 +148,29 @@ private slots:
         QVERIFY(!white.discovery.browsing);
         QTRY_VERIFY(black.linked() && white.linked());
         QVERIFY(black.discovery.announced.isEmpty());
+    }
+
+    // 和电脑下 acts only while we host and wait: the bot joins, names itself and answers our
+    // move; reconnecting or leaving ends its process before the click returns.
+    void theComputerPlaysWhileWeHostAndEndsWithTheLink() {
+        TestPlayer black;
+        auto* computer = black.window().findChild<QAction*>(QStringLiteral("mnuComputer"));
+        for (const char* end : {"cmdLink", "cmdExit"}) {
+            QVERIFY(!computer->isEnabled());
+            black.hostAs(QStringLiteral("黑棋手"));
+            QVERIFY(computer->isEnabled());
+            computer->trigger();
+            QTRY_VERIFY_WITH_TIMEOUT(
+                black.linked() && black.caption("labWhite") == QStringLiteral("白方：电脑"), 20000);
+            QVERIFY(!computer->isEnabled());
+            const int bot = botChild();
+            QVERIFY(bot > 0);
+            QVERIFY(black.myTurn());
+            black.clickCell(8, 8);
+            QTRY_VERIFY_WITH_TIMEOUT(black.stones() == 2 && black.myTurn(), 20000);
+            black.click(end);
+            QVERIFY(!QFile::exists(QStringLiteral("/proc/%1").arg(bot)));
+        }
     }
 
     void leaveThenReconnectResetsTheRecordAndBlackOpens() {
