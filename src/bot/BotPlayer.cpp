@@ -1,8 +1,5 @@
 #include "bot/BotPlayer.h"
 
-#include "game/CheckFive.h"
-#include "game/Opening.h"
-
 #include <QCoreApplication>
 #include <QTimer>
 
@@ -17,7 +14,7 @@ BotPlayer::BotPlayer(const EngineLimits& limits, quint64 seed, quint16 port, QOb
     : QObject(parent), link_(port), engine_(DefaultStrength, seed) {
     engine_.setLimits(limits);
     connect(&link_, &SocketLink::ConnectionRequest, this, [this](qint32 id) {
-        if (connected_ || ended_)
+        if (model_.link() != LinkState::Waiting || ended_)
             return;
         link_.Accept(id);
         linkUp();
@@ -29,7 +26,7 @@ BotPlayer::BotPlayer(const EngineLimits& limits, quint64 seed, quint16 port, QOb
     connect(&link_, &SocketLink::DataArrival, this, [this] { readLink(); });
     connect(&link_, &SocketLink::LinkLost, this, [this] {
         readLink(); // what came before the end still counts
-        finish(connected_ ? 0 : 1);
+        finish(model_.linkUp() ? 0 : 1);
     });
 }
 
@@ -38,13 +35,15 @@ BotPlayer::~BotPlayer() {
 }
 
 void BotPlayer::host() {
-    myColor_ = Black;
+    model_.setMyColor(Black);
+    model_.setLink(LinkState::Waiting);
     link_.setLocalPort(link_.GamePort());
     link_.Listen();
 }
 
 void BotPlayer::join(const QString& address) {
-    myColor_ = White;
+    model_.setMyColor(White);
+    model_.setLink(LinkState::Connecting);
     link_.setRemoteHost(address);
     link_.setRemotePort(link_.GamePort());
     link_.setLocalPort(0);
@@ -52,16 +51,14 @@ void BotPlayer::join(const QString& address) {
 }
 
 void BotPlayer::leave() {
-    if (connected_ && !ended_)
+    if (model_.linkUp() && !ended_)
         link_.SendData(LeaveMessage());
     finish(0);
 }
 
-// Both sides start the first game with a fresh record as soon as the link is up.
+// Both sides start the first game, with the record at zero, as soon as the link is up.
 void BotPlayer::linkUp() {
-    connected_ = true;
-    reader_.reset();
-    record_.reset();
+    model_.setLink(LinkState::Connected);
     newGame();
 }
 
@@ -83,7 +80,7 @@ void BotPlayer::dispatch(const WireMessage& message) {
         peerMove(message.column, message.row);
         return;
     case MessageType::Name:
-        if (myColor_ == Black)
+        if (model_.myColor() == Black)
             sendName(QStringLiteral("黑方："));
         return;
     case MessageType::NewGame:
@@ -99,32 +96,26 @@ void BotPlayer::dispatch(const WireMessage& message) {
 
 void BotPlayer::newGame() {
     stopThinking();
-    board_.clear();
-    decided_ = false;
-    myTurn_ = OpensNewGame(myColor_, record_).value_or(false);
-    if (myTurn_)
+    model_.newGame();
+    if (model_.myTurn())
         startThinking();
 }
 
-// Only a stone on an empty cell, on the peer's turn of an undecided game, counts.
+// The model takes only a stone on an empty cell, on the peer's turn of an undecided game.
 void BotPlayer::peerMove(int column, int row) {
-    if (!connected_ || decided_ || myTurn_ || !Board::contains(column, row) ||
-        board_.at(column, row) != Empty)
+    const std::optional<Placed> placed = model_.peerMove({column, row});
+    if (!placed)
         return;
-    const int peer = opponentOf(myColor_);
-    board_.set(column, row, static_cast<std::int16_t>(peer));
-    if (CheckFive(board_, peer) == peer) {
-        record_.RecordWin(peer);
-        decided_ = true;
-        return;
-    }
-    myTurn_ = true;
-    startThinking();
+    if (placed->wins)
+        model_.recordWin(placed->color);
+    else
+        startThinking();
 }
 
 void BotPlayer::startThinking() {
     stopThinking();
-    worker_ = std::thread([this, board = board_, color = myColor_, generation = generation_] {
+    worker_ = std::thread([this, board = model_.board(), color = model_.myColor(),
+                           generation = generation_] {
         const std::optional<Cell> move = engine_.chooseMove(board, color);
         QMetaObject::invokeMethod(
             this, [this, generation, move] { moveReady(generation, move); }, Qt::QueuedConnection);
@@ -142,7 +133,7 @@ void BotPlayer::stopThinking() {
 }
 
 void BotPlayer::moveReady(int generation, std::optional<Cell> move) {
-    if (generation != generation_ || ended_ || !connected_ || decided_ || !myTurn_ || !move)
+    if (generation != generation_ || ended_ || !model_.myTurn() || !move)
         return;
     if (worker_.joinable())
         worker_.join();
@@ -151,13 +142,12 @@ void BotPlayer::moveReady(int generation, std::optional<Cell> move) {
                            [this, generation, move] { moveReady(generation, move); });
         return;
     }
-    board_.set(move->column, move->row, static_cast<std::int16_t>(myColor_));
+    const std::optional<Placed> placed = model_.localMove(*move);
+    if (!placed)
+        return;
     link_.SendData(MoveMessage(move->column, move->row));
-    myTurn_ = false;
-    if (CheckFive(board_, myColor_) == myColor_) {
-        record_.RecordWin(myColor_);
-        decided_ = true;
-    }
+    if (placed->wins)
+        model_.recordWin(placed->color);
 }
 
 void BotPlayer::sendName(const QString& prefix) {

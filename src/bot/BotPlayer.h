@@ -1,9 +1,7 @@
 #pragma once
 
-#include "game/Board.h"
-#include "game/Board.h"
 #include "game/Engine.h"
-#include "game/Record.h"
+#include "game/GameModel.h"
 #include "link/MessageReader.h"
 #include "link/SocketLink.h"
 
@@ -15,8 +13,8 @@
 
 namespace kelvane {
 
-// The computer on the game's link: it keeps the same board, record and new-game parity as
-// the game does, and thinks on a worker thread so that the link is always read.
+// The computer on the game's link: it keeps the game's own model of board, turn, record and
+// new-game parity, and thinks on a worker thread so that the link is always read.
 class BotPlayer : public QObject {
     Q_OBJECT
 
@@ -48,12 +46,7 @@ private:
 
     SocketLink link_;
     MessageReader reader_;
-    Board board_;
-    Record record_;
-    int myColor_ = Black;
-    bool connected_ = false;
-    bool decided_ = false;
-    bool myTurn_ = false;
+    GameModel model_;
     bool ended_ = false;
     Engine engine_;
     std::thread worker_;
