@@ -215,8 +215,10 @@ QStringList SocketLink::allAddresses() {
         if (!usable(network))
             continue;
         for (const QNetworkAddressEntry& entry : network.addressEntries()) {
-            QHostAddress ip = entry.ip();
-            ip.setScopeId({});
+            // A link-local address is no use to a friend without its scope.
+            const QHostAddress ip = entry.ip();
+            if (ip.isLinkLocal())
+                continue;
             found << QStringLiteral("%1（%2）").arg(ip.toString(), network.humanReadableName());
         }
     }
