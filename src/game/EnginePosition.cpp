@@ -221,16 +221,19 @@ void Position::account(int index, int sign) {
     }
 }
 
-void Position::play(int index, int color) {
-    account(index, -1);
-    cells_[index] = static_cast<std::uint8_t>(color);
-    hash_ ^= zobrist().keys[index][color - 1];
+// A stone placed (+1) or taken back (-1) at index: the keys of the cells that see it along
+// the four lines, the scores of the empty ones among them, and the neighbourhood counts.
+void Position::touchNeighbours(int index, int color, int sign) {
     for (int d = 0; d < 4; ++d) {
         for (int k = -4; k <= 4; ++k) {
             const int other = index + k * Directions[d];
             if (k == 0 || cells_[other] == Wall)
                 continue;
-            keys_[other][d] |= color << (2 * slotOf(-k));
+            const int shift = 2 * slotOf(-k);
+            if (sign > 0)
+                keys_[other][d] |= color << shift;
+            else
+                keys_[other][d] &= static_cast<std::uint16_t>(~(3 << shift));
             if (cells_[other] == 0) {
                 account(other, -1);
                 rescore(other);
@@ -240,8 +243,15 @@ void Position::play(int index, int color) {
     }
     for (int dr = -2; dr <= 2; ++dr) {
         for (int dc = -2; dc <= 2; ++dc)
-            ++near_[index + dr * Side + dc];
+            near_[index + dr * Side + dc] += sign;
     }
+}
+
+void Position::play(int index, int color) {
+    account(index, -1);
+    cells_[index] = static_cast<std::uint8_t>(color);
+    hash_ ^= zobrist().keys[index][color - 1];
+    touchNeighbours(index, color, +1);
     history_.push_back(index);
 }
 
@@ -251,23 +261,7 @@ void Position::undo() {
     const int color = cells_[index];
     cells_[index] = 0;
     hash_ ^= zobrist().keys[index][color - 1];
-    for (int d = 0; d < 4; ++d) {
-        for (int k = -4; k <= 4; ++k) {
-            const int other = index + k * Directions[d];
-            if (k == 0 || cells_[other] == Wall)
-                continue;
-            keys_[other][d] &= static_cast<std::uint16_t>(~(3 << (2 * slotOf(-k))));
-            if (cells_[other] == 0) {
-                account(other, -1);
-                rescore(other);
-                account(other, +1);
-            }
-        }
-    }
-    for (int dr = -2; dr <= 2; ++dr) {
-        for (int dc = -2; dc <= 2; ++dc)
-            --near_[index + dr * Side + dc];
-    }
+    touchNeighbours(index, color, -1);
     rescore(index);
     account(index, +1);
 }

@@ -74,6 +74,7 @@ public:
     static const std::vector<int>& boardCells();
 
 private:
+    void touchNeighbours(int index, int color, int sign);
     void rescore(int index);
     void account(int index, int sign);
 
