@@ -1,7 +1,7 @@
 #include "app/LogonFlow.h"
 
 #include "app/Captions.h"
-#include "app/Discovery.h"
+#include "lan/Discovery.h"
 #include "app/GameController.h"
 #include "app/Session.h"
 #include "game/GameModel.h"

@@ -1,4 +1,4 @@
-#include "app/AvahiDiscovery.h"
+#include "lan/AvahiDiscovery.h"
 #include "app/DesktopLauncher.h"
 #include "app/DisplayCheck.h"
 #include "app/Player.h"

@@ -1,7 +1,7 @@
 #include "app/Player.h"
 
 #include "app/Captions.h"
-#include "app/Discovery.h"
+#include "lan/Discovery.h"
 #include "app/GameController.h"
 #include "app/HelpMenu.h"
 #include "app/LogonFlow.h"

@@ -2,7 +2,7 @@
 //   announce NAME PORT | withdraw | browse | ping
 // Every change of the hosts prints "hosts N: NAME ADDRESS PORT VERSION; ...", every ping a
 // "pong" (which proves the event loop is not stuck). End of input ends the probe.
-#include "app/AvahiDiscovery.h"
+#include "lan/AvahiDiscovery.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>

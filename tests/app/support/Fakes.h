@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Discovery.h"
+#include "lan/Discovery.h"
 #include "app/Services.h"
 
 #include <QDialog>

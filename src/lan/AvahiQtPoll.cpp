@@ -1,4 +1,4 @@
-#include "app/AvahiQtPoll.h"
+#include "lan/AvahiQtPoll.h"
 
 #include <QSocketNotifier>
 #include <QTimer>

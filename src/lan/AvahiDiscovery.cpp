@@ -1,7 +1,7 @@
-#include "app/AvahiDiscovery.h"
+#include "lan/AvahiDiscovery.h"
 
 #include "Version.h"
-#include "app/AvahiQtPoll.h"
+#include "lan/AvahiQtPoll.h"
 
 #include <QHostAddress>
 #include <QLoggingCategory>
