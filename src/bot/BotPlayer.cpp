@@ -6,7 +6,6 @@
 namespace kelvane {
 
 namespace {
-const QString BotName = QStringLiteral("电脑");
 constexpr int NameGapMs = 400;
 } // namespace
 
@@ -151,7 +150,7 @@ void BotPlayer::moveReady(int generation, std::optional<Cell> move) {
 }
 
 void BotPlayer::sendName(const QString& prefix) {
-    link_.SendData(NameMessage(prefix + BotName));
+    link_.SendData(NameMessage(prefix + name_));
     nameGap_.setRemainingTime(NameGapMs);
 }
 

@@ -27,6 +27,8 @@ public:
     void join(const QString& address);
     // Says goodbye when connected, closes and finishes.
     void leave();
+    // The name it plays under, without the colour.
+    void setName(const QString& name) { name_ = name; }
 
 signals:
     // The link ended: the program ends with this code.
@@ -48,6 +50,7 @@ private:
     MessageReader reader_;
     GameModel model_;
     bool ended_ = false;
+    QString name_ = QStringLiteral("电脑");
     Engine engine_;
     std::thread worker_;
     // Bumped whenever a pending move stops being wanted, so a late answer is dropped.

@@ -86,8 +86,11 @@ int main(int argc, char* argv[]) {
         QStringLiteral("Think at most N nodes a move, with no time cap: the same moves on "
                        "every machine."),
         QStringLiteral("N"));
+    const QCommandLineOption nameOption(
+        QStringLiteral("name"), QStringLiteral("The name it plays under (default 电脑)."),
+        QStringLiteral("NAME"));
     parser.addOptions({hostOption, joinOption, portOption, strengthOption, seedOption, nodesOption,
-                       gomocupOption});
+                       nameOption, gomocupOption});
     parser.process(app);
 
     bool ok = false;
@@ -116,6 +119,8 @@ int main(int argc, char* argv[]) {
         return runGomocup(limits, seed);
 
     kelvane::BotPlayer bot(limits, seed, static_cast<quint16>(port));
+    if (parser.isSet(nameOption))
+        bot.setName(parser.value(nameOption));
     QObject::connect(&bot, &kelvane::BotPlayer::finished, &app, &QCoreApplication::exit,
                      Qt::QueuedConnection);
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
