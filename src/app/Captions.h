@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <algorithm>
+
 namespace kelvane::captions {
 
 // The link's state as the status line shows it.
@@ -36,6 +38,12 @@ inline const QString BlackPrefix = QStringLiteral("黑方：");
 inline const QString WhitePrefix = QStringLiteral("白方：");
 inline constexpr int PrefixLength = 3;
 inline const QString Says = QStringLiteral("说：");
+
+// The computer names itself with its level, as 和电脑下 lists them.
+inline QString ComputerName(int strength) {
+    const QString levels[] = {QStringLiteral("初级"), QStringLiteral("中级"), QStringLiteral("高级")};
+    return QStringLiteral("电脑（%1）").arg(levels[std::clamp(strength, 1, 3) - 1]);
+}
 
 inline const QString HostAddressLabel = QStringLiteral("你的主机IP");
 inline const QString JoinAddressLabel = QStringLiteral("连线主机IP");

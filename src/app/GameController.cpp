@@ -22,6 +22,8 @@ GameController::GameController(GameModel& model, MainWindow& window, Session& se
             &GameController::wskLink_ConnectionRequest);
     connect(&session_, &Session::connectedToHost, this, &GameController::wskLink_Connect);
     connect(&session_, &Session::linkLost, this, &GameController::wskLink_LinkLost);
+    connect(&window_, &MainWindow::hintRequested, this, &GameController::askHint);
+    connect(&hint_, &MoveHint::found, this, &GameController::showHint);
 }
 
 void GameController::setOwnCaption(const QString& caption) {
@@ -41,6 +43,30 @@ void GameController::setLink(LinkState state, const QString& reason) {
 
 void GameController::showTurn() {
     window_.setTurn(model_.myTurn());
+    window_.setHintAvailable(hintsOffered_ && model_.myTurn());
+}
+
+void GameController::offerHints(bool offered) {
+    hintsOffered_ = offered;
+    if (!offered)
+        dropHint();
+    showTurn();
+}
+
+void GameController::askHint() {
+    if (hintsOffered_ && model_.myTurn())
+        hint_.ask(model_.board(), model_.myColor());
+}
+
+void GameController::showHint(Cell cell) {
+    if (hintsOffered_ && model_.myTurn())
+        window_.setHint(cell);
+}
+
+// A hint holds until the player moves, and never into another game.
+void GameController::dropHint() {
+    hint_.cancel();
+    window_.setHint(std::nullopt);
 }
 
 void GameController::ShowRecord() {
@@ -72,6 +98,7 @@ void GameController::picBoard_MouseUp(Cell cell) {
     const std::optional<Placed> placed = model_.localMove(cell);
     if (!placed)
         return;
+    dropHint();
     showTurn();
     afterSound([this, placed = *placed](bool current) {
         if (!current)
@@ -87,22 +114,34 @@ void GameController::picBoard_MouseUp(Cell cell) {
 }
 
 // The peer has booked its win before sending the move, so it is booked here at once: a new
-// game started while the sound plays must find both records alike.
+// game started while the sound plays must find both records alike. Such a new game first
+// shows the stone and the box, so that the loss is never booked unseen.
 void GameController::receiveMove(Cell cell) {
     const std::optional<Placed> placed = model_.peerMove(cell);
     if (!placed)
         return; // out of turn, onto a stone or after the end: not a move of this game
-    if (placed->wins)
-        model_.recordWin(placed->color);
-    afterSound([this, placed = *placed](bool current) {
-        if (current) {
-            window_.showStones(model_.board(), placed.cell);
-            showTurn();
-            if (placed.wins)
-                showResult(captions::YouLost);
-        }
-        if (placed.wins)
+    dropHint();
+    auto show = [this, placed = *placed] {
+        window_.showStones(model_.board(), placed.cell);
+        showTurn();
+        if (placed.wins) {
             ShowRecord();
+            showResult(captions::YouLost);
+        }
+    };
+    if (placed->wins) {
+        model_.recordWin(placed->color);
+        unseenLoss_ = show;
+    }
+    afterSound([this, show, wins = placed->wins](bool current) {
+        if (!wins) {
+            if (current)
+                show();
+        } else if (const auto loss = std::exchange(unseenLoss_, nullptr); loss && current) {
+            loss();
+        } else {
+            ShowRecord();
+        }
     });
 }
 
@@ -140,6 +179,7 @@ void GameController::receiveName(const QString& payload) {
 // Whatever the peer sent after its leave goes with the link.
 void GameController::receiveLeave(const QString& reason) {
     ++generation_;
+    dropHint();
     model_.linkEnded();
     showLink(reason);
     showTurn();
@@ -189,12 +229,15 @@ void GameController::wskLink_LinkLost() {
     receiveLeave(link.lostReason());
 }
 
+// What arrived before the leave is acted on before the link closes.
 void GameController::leaveLink() {
     if (model_.linkUp())
         session_.SendMsg(LeaveMessage());
+    session_.dispatchReceived();
     session_.socket().Close();
     session_.forgetReceived();
     ++generation_;
+    dropHint();
     model_.linkEnded();
     showLink();
     showTurn();
@@ -203,12 +246,16 @@ void GameController::leaveLink() {
 void GameController::cmdNew_Click() {
     if (!model_.linkUp())
         return;
+    if (const auto loss = std::exchange(unseenLoss_, nullptr))
+        session_.runHeld(loss);
     session_.SendMsg(NewGameMessage());
     NewGame();
 }
 
 void GameController::NewGame() {
     ++generation_;
+    unseenLoss_ = nullptr;
+    dropHint();
     window_.clearBoard();
     model_.newGame();
     showTurn();

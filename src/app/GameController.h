@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/MoveHint.h"
 #include "app/Services.h"
 #include "game/GameModel.h"
 
@@ -30,8 +31,11 @@ public:
     void showLink(const QString& reason = {});
     void ShowRecord();
     void NewGame();
-    // Says goodbye while connected, then closes; what the link brought is dropped with it.
+    // Says goodbye while connected, acts on what had arrived, then closes; whatever comes
+    // after is dropped with the link.
     void leaveLink();
+    // Whether the player may ask for a hint: only against the computer this window started.
+    void offerHints(bool offered);
 
 signals:
     // The link's state changed; the logon flow and the menu follow it.
@@ -55,6 +59,9 @@ public:
 private:
     void showTurn();
     void showResult(const QString& text);
+    void askHint();
+    void showHint(Cell cell);
+    void dropHint();
 
     GameModel& model_;
     MainWindow& window_;
@@ -65,6 +72,10 @@ private:
     // Counts new games and link changes, so that a stone whose sound was still playing
     // when the game was left is not shown in the next one.
     int generation_ = 0;
+    // Shows the stone and the box of a loss whose sound is still playing.
+    std::function<void()> unseenLoss_;
+    MoveHint hint_;
+    bool hintsOffered_ = false;
 };
 
 } // namespace kelvane

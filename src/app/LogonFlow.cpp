@@ -115,6 +115,7 @@ void LogonFlow::cmdOK_Click(const QString& name, const QString& address) {
         frmLogon_->selectAddress();
         return;
     }
+    name_ = name;
     game_.ShowRecord();
     window_.show();
     model_.holdTurn();
@@ -124,6 +125,21 @@ void LogonFlow::cmdOK_Click(const QString& name, const QString& address) {
     frmLogon_->deleteLater();
     frmLogon_ = nullptr;
     game_.NewGame();
+}
+
+bool LogonFlow::hostAgain() {
+    model_.setMyColor(Black);
+    try {
+        openLink(name_, {});
+    } catch (const LinkError& error) {
+        game_.showLink(QString::fromStdString(error.what()));
+        return false;
+    }
+    model_.startSeries();
+    game_.ShowRecord();
+    model_.holdTurn();
+    game_.NewGame();
+    return true;
 }
 
 void LogonFlow::openLink(const QString& name, const QString& address) {

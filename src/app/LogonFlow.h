@@ -33,6 +33,9 @@ public:
     LogonDialog* dialog() const { return frmLogon_; }
     // The name the player hosts under.
     QString hostName() const { return hostName_; }
+    // Hosts afresh under the name last confirmed, as 确定 would in host mode, without the
+    // dialog. False, with the reason on the status line, when the port cannot be had.
+    bool hostAgain();
 
 signals:
     void endRequested();
@@ -53,6 +56,7 @@ private:
     GameController& game_;
     Discovery* discovery_;
     QString hostName_;
+    QString name_; // the name last confirmed
     QPointer<LogonDialog> frmLogon_;
 };
 

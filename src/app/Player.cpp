@@ -43,11 +43,12 @@ Player::~Player() {
         services_.discovery->withdraw();
 }
 
-// The host is announced on the network, and the computer can be asked in, only while it
-// waits for a joiner.
+// The host is announced on the network while it waits for a joiner. The computer can be
+// asked in then, and also while there is no link: then we host first.
 void Player::followLink(LinkState state) {
     const bool waiting = state == LinkState::Waiting;
-    frmMain_->setComputerAvailable(waiting);
+    frmMain_->setComputerAvailable(waiting || state == LinkState::NotConnected);
+    game_->offerHints(state == LinkState::Connected && computerRunning());
     if (!services_.discovery)
         return;
     if (waiting)
@@ -56,7 +57,11 @@ void Player::followLink(LinkState state) {
         services_.discovery->withdraw();
 }
 
-void Player::startComputer() {
+void Player::startComputer(int strength) {
+    if (logon_->dialog())
+        return; // the dialog decides how the next link opens
+    if (model_.link() == LinkState::NotConnected && !logon_->hostAgain())
+        return;
     if (model_.link() != LinkState::Waiting)
         return;
     stopComputer();
@@ -64,7 +69,13 @@ void Player::startComputer() {
     computer_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     computer_->start(QCoreApplication::applicationDirPath() + QStringLiteral("/kelvane-bot"),
                      {QStringLiteral("--join"), QStringLiteral("127.0.0.1"), QStringLiteral("--port"),
-                      QString::number(session_->socket().ListeningPort())});
+                      QString::number(session_->socket().ListeningPort()),
+                      QStringLiteral("--strength"), QString::number(strength),
+                      QStringLiteral("--name"), captions::ComputerName(strength)});
+}
+
+bool Player::computerRunning() const {
+    return computer_ && computer_->state() != QProcess::NotRunning;
 }
 
 // The bot leaves with the game: no process outlives it.

@@ -52,8 +52,9 @@ private:
     void cmdLink_Click();
     void endProgram();
     void followLink(LinkState state);
-    void startComputer();
+    void startComputer(int strength);
     void stopComputer();
+    bool computerRunning() const;
 
     PlayerServices services_;
     GameModel model_;

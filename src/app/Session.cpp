@@ -9,6 +9,8 @@ namespace kelvane {
 // How long one turn of the event loop may go on acting on what has arrived before it lets
 // the window paint and take clicks.
 constexpr qint64 TurnBudgetNs = 5'000'000;
+// What a leave acts on however busy the machine is.
+constexpr int LeaveMessagesAtLeast = 16;
 
 Session::Session(quint16 gamePort, QObject* parent) : QObject(parent), wskLink_(gamePort) {
     connect(&wskLink_, &SocketLink::ConnectionRequest, this,
@@ -60,6 +62,21 @@ void Session::runHeld(const std::function<void()>& handler) {
     hold();
     handler();
     release();
+}
+
+void Session::dispatchReceived() {
+    if (ended_)
+        return;
+    reader_.addRead(wskLink_.GetData());
+    QElapsedTimer turn;
+    turn.start();
+    for (int taken = 0; taken < LeaveMessagesAtLeast || turn.nsecsElapsed() < TurnBudgetNs;
+         ++taken) {
+        const std::optional<WireMessage> message = reader_.takeMessage();
+        if (!message)
+            return;
+        emit messageArrived(*message);
+    }
 }
 
 void Session::handleRead(const QByteArray& read) {

@@ -34,6 +34,9 @@ public:
     void release();
     // Runs the handler with the peer's messages and link events held.
     void runHeld(const std::function<void()>& handler);
+    // Acts at once, held or not, on the messages that have arrived: what the peer said just
+    // before we leave is still shown. A flood gets a turn's worth, never less than a few.
+    void dispatchReceived();
 
     // Acts on one read of the link as if it had just arrived: the entry of the fuzz target,
     // which has no socket.

@@ -73,12 +73,31 @@ void BoardPicture::clearPicture() {
     update();
 }
 
+// The cell is named as the board's labels name it: column letter, then row number.
+void BoardPicture::setHint(std::optional<Cell> cell) {
+    if (cell == hint_)
+        return;
+    if (!hint_)
+        describedWithoutHint_ = accessibleDescription();
+    hint_ = cell;
+    setAccessibleDescription(cell ? QStringLiteral("提示：%1%2")
+                                        .arg(QChar(u'A' + cell->column - 1))
+                                        .arg(cell->row)
+                                  : describedWithoutHint_);
+    update();
+}
+
 void BoardPicture::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     // Pixel art: at a device pixel ratio above 1 each pixel is repeated, never blurred.
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
     painter.fillRect(rect(), Qt::black);
     painter.drawImage(QPoint(BorderWidth, BorderWidth), image_);
+    if (hint_) {
+        painter.setPen(QPen(Qt::red, 2));
+        painter.drawRect(QRect(BorderWidth + CellLeft(hint_->column) + 2,
+                               BorderWidth + CellTop(hint_->row) + 2, CellWidth - 4, CellHeight - 4));
+    }
 }
 
 void BoardPicture::mouseReleaseEvent(QMouseEvent* event) {

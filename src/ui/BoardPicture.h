@@ -24,6 +24,9 @@ public:
     void showStones(const Board& board, std::optional<Cell> latest = std::nullopt);
     // Drops every drawn stone: the board bitmap shows again.
     void clearPicture();
+    // Marks a suggested cell above the image, or none; a screen reader hears the cell.
+    void setHint(std::optional<Cell> cell);
+    std::optional<Cell> hint() const { return hint_; }
 
     // The persistent image, 319 x 303 pixels, in the picture's pixel coordinates.
     const QImage& image() const { return image_; }
@@ -43,6 +46,8 @@ private:
 
     QImage image_;
     QImage strip_;
+    std::optional<Cell> hint_;
+    QString describedWithoutHint_;
 };
 
 } // namespace kelvane

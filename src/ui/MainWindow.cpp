@@ -225,10 +225,21 @@ void MainWindow::createMenus() {
     mnuLink = mnuOperateBar->addAction("重连");
     mnuOperateBar->addSeparator();
     mnuTalk = mnuOperateBar->addAction("对话");
-    mnuComputer = mnuOperateBar->addAction("和电脑下");
+    mnuComputer = mnuOperateBar->addMenu("和电脑下");
     mnuComputer->setObjectName("mnuComputer");
-    mnuComputer->setToolTip("等待加入时，请电脑来做对手");
-    mnuComputer->setEnabled(false);
+    mnuComputer->menuAction()->setToolTip("等待加入或尚未连线时，请电脑来做对手");
+    mnuComputer->menuAction()->setEnabled(false);
+    int levels = 0;
+    for (const char* level : {"初级", "中级", "高级"}) {
+        QAction* item = mnuComputer->addAction(level);
+        connect(item, &QAction::triggered, this,
+                [this, strength = ++levels] { emit computerRequested(strength); });
+    }
+    mnuHint = mnuOperateBar->addAction("提示");
+    mnuHint->setObjectName("mnuHint");
+    mnuHint->setToolTip("和电脑下棋时，在棋盘上标出电脑认为最好的一步");
+    mnuHint->setEnabled(false);
+    connect(mnuHint, &QAction::triggered, this, &MainWindow::hintRequested);
 
     mnuHelp = bar->addMenu("帮助");
     mnuContent = mnuHelp->addAction("主题");
@@ -250,7 +261,6 @@ void MainWindow::connectControls() {
     }
     connect(cmdSend, &QPushButton::clicked, this, &MainWindow::SendTalk);
     connect(mnuTalk, &QAction::triggered, this, &MainWindow::SendTalk);
-    connect(mnuComputer, &QAction::triggered, this, &MainWindow::computerRequested);
     connect(mnuContent, &QAction::triggered, this, &MainWindow::helpRequested);
     connect(mnuAbout, &QAction::triggered, this, &MainWindow::aboutRequested);
     // A pasted line longer than the box takes is cut by the box; say so where it happened.
@@ -332,7 +342,15 @@ void MainWindow::clearBoard() {
 }
 
 void MainWindow::setComputerAvailable(bool available) {
-    mnuComputer->setEnabled(available);
+    mnuComputer->menuAction()->setEnabled(available);
+}
+
+void MainWindow::setHintAvailable(bool available) {
+    mnuHint->setEnabled(available);
+}
+
+void MainWindow::setHint(std::optional<Cell> cell) {
+    picBoard->setHint(cell);
 }
 
 void MainWindow::orderFocusChain() {

@@ -54,6 +54,10 @@ public:
     void clearBoard();
     // Whether "和电脑下" can act now.
     void setComputerAvailable(bool available);
+    // Whether "提示" can act now.
+    void setHintAvailable(bool available);
+    // Marks the cell a hint suggests, or no cell.
+    void setHint(std::optional<Cell> cell);
 
 signals:
     // A left click on a cell of the board while it takes clicks.
@@ -63,7 +67,9 @@ signals:
     // 退出, from the button, the menu or by closing the window.
     void exitRequested();
     void chatSubmitted(const QString& line);
-    void computerRequested();
+    // A level of "和电脑下": strength 1 to 3.
+    void computerRequested(int strength);
+    void hintRequested();
     void helpRequested();
     void aboutRequested();
     // The window became the active one while disabled: a window manager may hand the
@@ -116,7 +122,8 @@ private:
     QMenu* mnuOperateBar = nullptr;
     QAction* mnuLink = nullptr;
     QAction* mnuTalk = nullptr;
-    QAction* mnuComputer = nullptr;
+    QMenu* mnuComputer = nullptr;
+    QAction* mnuHint = nullptr;
     QMenu* mnuHelp = nullptr;
     QAction* mnuContent = nullptr;
     QAction* mnuAbout = nullptr;

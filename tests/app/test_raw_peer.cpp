@@ -2,6 +2,7 @@
 // what a hostile or broken peer can and cannot do.
 #include "support/TestPlayer.h"
 
+#include "ui/BoardGeometry.h"
 #include "ui/BoardPicture.h"
 #include "ui/Pictures.h"
 
@@ -139,30 +140,48 @@ private slots:
         QCOMPARE(player.stones(), 10);
     }
 
-    // The window takes clicks while the peer's move sound plays, and a new game started
-    // then does not get the peer's stone.
-    void inputNeverWaitsForTheSound() {
+    // The window takes clicks while a move's sound plays. A new game started while the
+    // peer's winning move sounds first shows its stone and the loss; leaving while our own
+    // move sounds first shows what the peer said just before, and sends no move.
+    void nothingIsLostToTheSound() {
         RawJoiner side;
         TestPlayer& player = side.player;
         QTRY_VERIFY(side.ready());
-        player.clickCell(1, 1);
-        QCOMPARE(side.received(3), hex("310101"));
-        player.sound.lasting = true;
-        side.send(hex("310808"));
-        QTRY_VERIFY(player.sound.playing());
-        QCOMPARE(player.stones(), 2); // the model has it: the turn came back
+        const auto* picture = player.control<BoardPicture>("picBoard");
+        const QRect winning(CellLeft(8), CellTop(5), CellWidth, CellHeight);
+        bool stoneShown = false;
+        player.boxes.whileOpen = [&](const QString&) {
+            stoneShown = picture->image().copy(winning) != BoardBitmap().copy(winning);
+        };
+        for (char row = 1; row <= 5; ++row) {
+            player.clickCell(2 * row - 1, 15);
+            QCOMPARE(side.received(3), QByteArray("1") + char(2 * row - 1) + char(15));
+            player.sound.lasting = row == 5;
+            side.send(QByteArray("1") + char(8) + row);
+            QTRY_VERIFY(row == 5 ? player.sound.playing() : player.myTurn());
+        }
         player.click("cmdNew");
+        QCOMPARE(player.boxes.texts, QStringList{Lost});
+        QVERIFY(stoneShown);
+        QCOMPARE(player.caption("labWhiteScore"), QStringLiteral("战绩： 1胜 0败"));
         QCOMPARE(side.received(1), QByteArray("3"));
+        player.sound.lasting = false;
         player.sound.end();
-        QCOMPARE(player.control<BoardPicture>("picBoard")->image(), BoardBitmap());
+        QCOMPARE(picture->image(), BoardBitmap());
+
+        side.send(hex("310808")); // white opens after a decided game
+        QTRY_VERIFY(player.myTurn());
         player.sound.lasting = true;
         player.clickCell(2, 2);
-        player.click("cmdExit"); // while our own stone's sound plays: leaves, sends no move
+        side.send(hex("35c4e3bac3"));
+        const auto* link = player->session().socket().findChild<QTcpSocket*>();
+        QTRY_COMPARE(link->bytesAvailable(), qint64(5));
+        player.click("cmdExit");
+        QCOMPARE(player.caption("labHeSay"), QStringLiteral("你好"));
         QCOMPARE(player.end.ends, 1);
         QTRY_COMPARE(side.peer.state(), QAbstractSocket::UnconnectedState);
         QCOMPARE(side.peer.readAll(), QByteArray("4"));
     }
-
 };
 
 QTEST_MAIN(RawPeer)

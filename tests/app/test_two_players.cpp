@@ -4,6 +4,10 @@
 #include "ui/BoardPicture.h"
 
 #include <QCompleter>
+#include <QMenu>
+#include <QSignalSpy>
+
+#include <csignal>
 #include <QDir>
 #include <QtTest>
 
@@ -93,6 +97,7 @@ private slots:
         Match match;
         QTRY_VERIFY(match.linked());
         QVERIFY(match.opens(match.black));
+        QVERIFY(!match.black.window().findChild<QAction*>(QStringLiteral("mnuHint"))->isEnabled());
         // A new game before any is decided clears both boards and keeps black opening, also
         // when white was to move and asks for it.
         QVERIFY(match.move(match.black, 7, 7));
@@ -150,27 +155,57 @@ private slots:
         QVERIFY(black.discovery.announced.isEmpty());
     }
 
-    // 和电脑下 acts only while we host and wait: the bot joins, names itself and answers our
-    // move; reconnecting or leaving ends its process before the click returns.
-    void theComputerPlaysWhileWeHostAndEndsWithTheLink() {
+    // 和电脑下 offers three levels while we wait for a joiner, and while no link is up: then
+    // we host again first. The bot joins and names itself with its level; leaving ends its
+    // process before the click returns. Against it, in our turn, 提示 marks a cell and
+    // neither places nor sends anything.
+    void theComputerComesFromTheMenuAndGivesHints() {
         TestPlayer black;
-        auto* computer = black.window().findChild<QAction*>(QStringLiteral("mnuComputer"));
-        for (const char* end : {"cmdLink", "cmdExit"}) {
-            QVERIFY(!computer->isEnabled());
-            black.hostAs(QStringLiteral("黑棋手"));
-            QVERIFY(computer->isEnabled());
-            computer->trigger();
-            QTRY_VERIFY_WITH_TIMEOUT(
-                black.linked() && black.caption("labWhite") == QStringLiteral("白方：电脑"), 20000);
-            QVERIFY(!computer->isEnabled());
-            const int bot = botChild();
-            QVERIFY(bot > 0);
-            QVERIFY(black.myTurn());
-            black.clickCell(8, 8);
-            QTRY_VERIFY_WITH_TIMEOUT(black.stones() == 2 && black.myTurn(), 20000);
-            black.click(end);
-            QVERIFY(!QFile::exists(QStringLiteral("/proc/%1").arg(bot)));
-        }
+        auto* computer = black.window().findChild<QMenu*>(QStringLiteral("mnuComputer"));
+        auto* hint = black.window().findChild<QAction*>(QStringLiteral("mnuHint"));
+        const QList<QAction*> levels = computer->actions();
+        QCOMPARE(levels.size(), 3);
+        QCOMPARE(levels[2]->text(), QStringLiteral("高级"));
+        QVERIFY(!computer->menuAction()->isEnabled());
+        black.hostAs(QStringLiteral("黑棋手"));
+        QVERIFY(computer->menuAction()->isEnabled());
+        levels[1]->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(black.linked() && black.caption("labWhite") ==
+                                                       QStringLiteral("白方：电脑（中级）"),
+                                 20000);
+        QVERIFY(!computer->menuAction()->isEnabled());
+        QVERIFY(black.myTurn() && hint->isEnabled());
+        black.clickCell(8, 8);
+        QVERIFY(!hint->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(black.stones() == 2 && black.myTurn(), 20000);
+
+        auto* picture = black.control<BoardPicture>("picBoard");
+        QSignalSpy sent(black->session().socket().findChild<QTcpSocket*>(), &QIODevice::bytesWritten);
+        hint->trigger();
+        QTRY_VERIFY(picture->hint());
+        const Cell hinted = *picture->hint();
+        QCOMPARE(picture->accessibleDescription(),
+                 QStringLiteral("提示：%1%2").arg(QChar(u'A' + hinted.column - 1)).arg(hinted.row));
+        QVERIFY(black.stones() == 2 && black.cell(hinted.column, hinted.row) == 0);
+        black.clickCell(hinted.column, hinted.row);
+        QVERIFY(!picture->hint());
+        QTRY_VERIFY_WITH_TIMEOUT(black.stones() == 4 && black.myTurn(), 20000);
+        qint64 bytes = 0;
+        for (const QList<QVariant>& written : sent)
+            bytes += written[0].toLongLong();
+        QCOMPARE(bytes, qint64(3)); // our one move
+
+        ::kill(botChild(), SIGTERM); // the bot leaves; a level now hosts again
+        QTRY_VERIFY(black.unlinked() && computer->menuAction()->isEnabled());
+        QVERIFY(!hint->isEnabled());
+        levels[0]->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(black.linked() && black.caption("labWhite") ==
+                                                       QStringLiteral("白方：电脑（初级）"),
+                                 20000);
+        QCOMPARE(black.stones(), 0);
+        const int bot = botChild();
+        black.click("cmdExit");
+        QVERIFY(bot > 0 && !QFile::exists(QStringLiteral("/proc/%1").arg(bot)));
     }
 
     void leaveThenReconnectResetsTheRecordAndBlackOpens() {
