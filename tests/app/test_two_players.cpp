@@ -195,7 +195,9 @@ private slots:
             bytes += written[0].toLongLong();
         QCOMPARE(bytes, qint64(3)); // our one move
 
-        ::kill(botChild(), SIGTERM); // the bot leaves; a level now hosts again
+        const int first = botChild();
+        QVERIFY(first > 0);
+        ::kill(first, SIGTERM); // the bot leaves; a level now hosts again
         QTRY_VERIFY(black.unlinked() && computer->menuAction()->isEnabled());
         QVERIFY(!hint->isEnabled());
         levels[0]->trigger();
