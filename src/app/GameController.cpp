@@ -125,8 +125,8 @@ void GameController::receiveMove(Cell cell) {
         window_.showStones(model_.board(), placed.cell);
         showTurn();
         if (placed.wins) {
-            ShowRecord();
             showResult(captions::YouLost);
+            ShowRecord();
         }
     };
     if (placed->wins) {
