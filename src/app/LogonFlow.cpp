@@ -36,13 +36,14 @@ void LogonFlow::browse(bool on) {
         discovery_->stopBrowsing();
 }
 
-// Names come from anyone on the network: they are shown as plain list entries, cut short.
+// Names come from anyone on the network: they are shown whole, beside the address, as plain
+// list entries (discovery already cuts them short).
 void LogonFlow::offerHosts() {
     if (!frmLogon_ || !discovery_)
         return;
     QList<HostSuggestion> offered;
     for (const DiscoveredHost& host : discovery_->hosts())
-        offered.append({host.name.left(40) + QStringLiteral(" — ") + host.address, host.address});
+        offered.append({host.name + QStringLiteral(" — ") + host.address, host.address});
     frmLogon_->setSuggestions(offered);
 }
 

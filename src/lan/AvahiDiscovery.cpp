@@ -188,24 +188,26 @@ struct AvahiCallbacks {
         }
         if ((event != AVAHI_BROWSER_NEW && event != AVAHI_BROWSER_REMOVE) || !name || !domain)
             return;
-        auto it = std::find_if(self->services_.begin(), self->services_.end(), [&](auto& s) {
+        const auto same = [&](const AvahiDiscovery::Service& s) {
             return s.interface == interface && s.protocol == protocol && s.name == name &&
                    s.domain == domain;
-        });
+        };
+        auto& services = self->services_;
+        auto& crowd = self->crowdedOut_;
+        auto it = std::find_if(services.begin(), services.end(), same);
         if (event == AVAHI_BROWSER_REMOVE) {
-            if (it != self->services_.end())
+            crowd.erase(std::remove_if(crowd.begin(), crowd.end(), same), crowd.end());
+            if (it != services.end()) {
                 self->forget(it);
+                self->refill();
+            }
             return;
         }
-        if (it != self->services_.end())
+        if (it != services.end() || std::any_of(crowd.begin(), crowd.end(), same))
             return;
-        // Past the cap new services are ignored, not queued: a flood costs nothing to keep.
-        if (self->services_.size() >= size_t(AvahiDiscovery::MaxServices)) {
-            qCDebug(lcDiscovery) << "Too many services; ignoring" << name;
-            return;
-        }
-        self->services_.push_back({interface, protocol, name, domain, nullptr, {}, {}});
-        self->startResolvers();
+        qCDebug(lcDiscovery) << "Seen" << name
+                             << (protocol == AVAHI_PROTO_INET6 ? "on IPv6" : "on IPv4");
+        self->admit({interface, protocol, name, domain, ++self->seenCount_, nullptr, 0, false, {}});
     }
 
     static void resolve(AvahiServiceResolver* r, AvahiIfIndex interface, AvahiProtocol,
@@ -223,15 +225,16 @@ struct AvahiCallbacks {
         const QString shownName =
             name ? Clean(QString::fromUtf8(name), AvahiDiscovery::MaxNameLength) : QString();
         if (event == AVAHI_RESOLVER_FOUND && address && !shownName.isEmpty()) {
-            it->state = AvahiDiscovery::Service::Resolved;
+            it->resolved = true;
             it->host = {shownName, AddressText(address, interface), port, TxtVersion(txt)};
             self->noteChange();
+            self->startResolvers();
         } else {
-            // It keeps its place until it goes, so a host that never answers is asked once.
-            it->state = AvahiDiscovery::Service::Failed;
+            // Its place goes to another; it is asked again only if it is announced anew.
             qCDebug(lcDiscovery) << "Could not resolve" << it->name;
+            self->forget(it);
+            self->refill();
         }
-        self->startResolvers();
     }
 };
 
@@ -239,6 +242,9 @@ AvahiDiscovery::AvahiDiscovery(QObject* parent) : Discovery(parent), poll_(new A
     retry_.setSingleShot(true);
     retry_.setInterval(RetryMs);
     connect(&retry_, &QTimer::timeout, this, &AvahiDiscovery::connectClient);
+    clock_.start();
+    resolveCheck_.setInterval(ResolveTimeoutMs / 6);
+    connect(&resolveCheck_, &QTimer::timeout, this, &AvahiDiscovery::giveUpSlowResolvers);
 }
 
 AvahiDiscovery::~AvahiDiscovery() {
@@ -279,7 +285,7 @@ QList<DiscoveredHost> AvahiDiscovery::hosts() const {
     // A host is seen once per interface and protocol; show it once, by IPv4 where it has it.
     QList<DiscoveredHost> hosts;
     for (const Service& s : services_) {
-        if (s.state != Service::Resolved)
+        if (!s.resolved)
             continue;
         auto same = std::find_if(hosts.begin(), hosts.end(),
                                  [&](const DiscoveredHost& h) { return h.name == s.host.name; });
@@ -389,40 +395,98 @@ void AvahiDiscovery::dropBrowser() {
 
 void AvahiDiscovery::clearServices() {
     const bool shown = std::any_of(services_.begin(), services_.end(),
-                                   [](const Service& s) { return s.state == Service::Resolved; });
+                                   [](const Service& s) { return s.resolved; });
     services_.clear();
+    crowdedOut_.clear();
+    resolveCheck_.stop();
     if (shown)
         noteChange();
 }
 
-// Resolvers run a few at a time; the rest of the services wait their turn.
+// A newly seen service always gets a place: when the list is full the stalest entry makes
+// room, so a crowd of strangers cannot keep a real host out.
+void AvahiDiscovery::admit(Service service) {
+    const auto bySeen = [](const Service& a, const Service& b) { return a.seen < b.seen; };
+    if (services_.size() >= size_t(MaxServices)) {
+        auto stalest = std::min_element(services_.begin(), services_.end(), bySeen);
+        qCDebug(lcDiscovery) << "Crowded out:" << stalest->name;
+        // Remembered as not yet asked, to be asked afresh when it gets a place again.
+        Service out = *stalest;
+        out.resolver = nullptr;
+        out.resolved = false;
+        forget(stalest);
+        crowdedOut_.push_back(std::move(out));
+        if (crowdedOut_.size() > size_t(MaxCrowdedOut))
+            crowdedOut_.erase(std::min_element(crowdedOut_.begin(), crowdedOut_.end(), bySeen));
+    }
+    services_.push_back(std::move(service));
+    startResolvers();
+}
+
+// Places that free up go to the services crowded out, newest first.
+void AvahiDiscovery::refill() {
+    while (services_.size() < size_t(MaxServices) && !crowdedOut_.empty()) {
+        auto newest =
+            std::max_element(crowdedOut_.begin(), crowdedOut_.end(),
+                             [](const Service& a, const Service& b) { return a.seen < b.seen; });
+        services_.push_back(std::move(*newest));
+        crowdedOut_.erase(newest);
+    }
+    startResolvers();
+}
+
+// Resolvers run a few at a time, newest service first: a host that has just appeared does not
+// wait behind a crowd that may never answer.
 void AvahiDiscovery::startResolvers() {
     int active = int(std::count_if(services_.begin(), services_.end(),
                                    [](const Service& s) { return s.resolver; }));
-    for (Service& s : services_) {
-        if (active >= MaxResolvers || !running())
-            return;
-        if (s.state != Service::Waiting || s.resolver)
-            continue;
+    while (active < MaxResolvers && running()) {
+        auto next = services_.end();
+        for (auto it = services_.begin(); it != services_.end(); ++it)
+            if (!it->resolved && !it->resolver &&
+                (next == services_.end() || it->seen > next->seen))
+                next = it;
+        if (next == services_.end())
+            break;
         // The address is asked in the family the service was seen on, as Avahi publishes it.
-        s.resolver = avahi_service_resolver_new(
-            client_, s.interface, s.protocol, s.name.constData(), ServiceType, s.domain.constData(),
-            s.protocol, AvahiLookupFlags(0), &AvahiCallbacks::resolve, this);
-        if (s.resolver)
+        next->resolver = avahi_service_resolver_new(
+            client_, next->interface, next->protocol, next->name.constData(), ServiceType,
+            next->domain.constData(), next->protocol, AvahiLookupFlags(0), &AvahiCallbacks::resolve,
+            this);
+        next->askedAt = clock_.elapsed();
+        if (next->resolver)
             ++active;
         else
-            s.state = Service::Failed;
+            forget(next);
     }
+    if (active == 0)
+        resolveCheck_.stop();
+    else if (!resolveCheck_.isActive())
+        resolveCheck_.start();
 }
 
-void AvahiDiscovery::forget(std::vector<Service>::iterator it) {
+void AvahiDiscovery::giveUpSlowResolvers() {
+    bool gaveUp = false;
+    for (auto it = services_.begin(); it != services_.end();) {
+        if (it->resolver && clock_.elapsed() - it->askedAt >= ResolveTimeoutMs) {
+            qCDebug(lcDiscovery) << "No answer from" << it->name;
+            it = forget(it);
+            gaveUp = true;
+        } else {
+            ++it;
+        }
+    }
+    if (gaveUp)
+        refill();
+}
+
+std::vector<AvahiDiscovery::Service>::iterator
+AvahiDiscovery::forget(std::vector<Service>::iterator it) {
     if (it->resolver)
         avahi_service_resolver_free(it->resolver);
-    const bool shown = it->state == Service::Resolved;
-    services_.erase(it);
-    if (shown)
+    if (it->resolved)
         noteChange();
-    startResolvers();
+    return services_.erase(it);
 }
 
 void AvahiDiscovery::noteChange() {

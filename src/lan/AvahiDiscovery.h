@@ -2,6 +2,7 @@
 
 #include "lan/Discovery.h"
 
+#include <QElapsedTimer>
 #include <QTimer>
 
 #include <vector>
@@ -24,7 +25,11 @@ public:
     static constexpr const char* ServiceType = "_kelvane._tcp";
     // Bounds on what strangers on the LAN can make us keep and do.
     static constexpr int MaxServices = 64;
+    // Services crowded out of the list, remembered by name only, to take places that free up.
+    static constexpr int MaxCrowdedOut = 1024;
     static constexpr int MaxResolvers = 8;
+    // A service not resolved by then gives up its place.
+    static constexpr int ResolveTimeoutMs = 3000;
     static constexpr int MaxNameLength = 63;
     static constexpr int MaxVersionLength = 32;
 
@@ -44,8 +49,10 @@ private:
         int protocol;
         QByteArray name;
         QByteArray domain;
+        quint64 seen = 0; // order of first sight: the smallest is the stalest
         AvahiServiceResolver* resolver = nullptr;
-        enum { Waiting, Resolved, Failed } state = Waiting;
+        qint64 askedAt = 0;
+        bool resolved = false;
         DiscoveredHost host;
     };
 
@@ -60,8 +67,11 @@ private:
     void browse();
     void dropBrowser();
     void clearServices();
+    void admit(Service service);
     void startResolvers();
-    void forget(std::vector<Service>::iterator it);
+    void giveUpSlowResolvers();
+    std::vector<Service>::iterator forget(std::vector<Service>::iterator it);
+    void refill();
     void noteChange();
     bool running() const;
 
@@ -76,6 +86,10 @@ private:
     quint16 port_ = 0;
     bool browsing_ = false;
     std::vector<Service> services_;
+    std::vector<Service> crowdedOut_;
+    quint64 seenCount_ = 0;
+    QElapsedTimer clock_;
+    QTimer resolveCheck_;
     bool changePending_ = false;
 };
 

@@ -5,6 +5,7 @@
 #include "ui/ScreenCentre.h"
 #include "ui/Twips.h"
 
+#include <QAbstractItemView>
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -13,8 +14,14 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QCompleter>
+#include <QScreen>
+#include <QScrollBar>
 #include <QStandardItemModel>
+#include <QStyle>
+#include <QTextDocument>
 #include <QToolTip>
+
+#include <algorithm>
 
 namespace kelvane {
 
@@ -137,12 +144,27 @@ void LogonDialog::showProblem(const QString& problem) {
 
 void LogonDialog::setSuggestions(const QList<HostSuggestion>& hosts) {
     suggestions_->clear();
+    QAbstractItemView* popup = completer_->popup();
+    int widest = 0;
     for (const HostSuggestion& host : hosts) {
         auto* item = new QStandardItem(host.shown);
         item->setData(host.address, Qt::UserRole);
+        // A tooltip takes what looks like markup as markup; names are shown as typed.
+        item->setToolTip(Qt::mightBeRichText(host.shown)
+                             ? Qt::convertFromPlainText(host.shown, Qt::WhiteSpaceNoWrap)
+                             : host.shown);
+        item->setData(host.shown, Qt::AccessibleTextRole);
         item->setEditable(false);
         suggestions_->appendRow(item);
+        widest = std::max(widest, popup->fontMetrics().horizontalAdvance(host.shown));
     }
+    // The drop-down would be as narrow as the address box, which cuts off the addresses; it
+    // is made as wide as its widest entry, with room for the item margins, frame and scroll
+    // bar, and no wider than the screen.
+    const int itemMargins = 2 * (popup->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
+    const int chrome = 2 * popup->frameWidth() + popup->verticalScrollBar()->sizeHint().width();
+    popup->setMinimumWidth(
+        std::min(widest + itemMargins + chrome, txtIP->screen()->availableGeometry().width()));
     // Shown at once while the user is at the address box and has not typed a filter.
     if (!hosts.isEmpty() && txtIP->hasFocus() && txtIP->text().isEmpty())
         completer_->complete();

@@ -3,12 +3,14 @@
 
 #include "ui/BoardPicture.h"
 
+#include <QAbstractItemView>
 #include <QCompleter>
 #include <QMenu>
 #include <QSignalSpy>
 
 #include <csignal>
 #include <QDir>
+#include <QTextDocumentFragment>
 #include <QtTest>
 
 using namespace kelvane;
@@ -144,8 +146,20 @@ private slots:
         emit white.discovery.hostsChanged();
         auto* address = white.in<QLineEdit>(white.logon(), "txtIP");
         QCompleter* offered = address->completer();
-        QCOMPARE(offered->model()->index(0, 0).data().toString(),
-                 QStringLiteral("<b>黑棋手</b> — 127.0.0.1"));
+        const QString shown = QStringLiteral("<b>黑棋手</b> — 127.0.0.1");
+        QCOMPARE(offered->model()->index(0, 0).data().toString(), shown);
+        // The drop-down shows the entry whole, and gives it whole, as plain text, to tooltips
+        // and screen readers.
+        offered->complete();
+        QAbstractItemView* popup = offered->popup();
+        QTRY_VERIFY(popup->isVisible());
+        QVERIFY(popup->viewport()->width() > popup->fontMetrics().horizontalAdvance(shown));
+        const QModelIndex entry = popup->model()->index(0, 0);
+        QCOMPARE(entry.data(Qt::AccessibleTextRole).toString(), shown);
+        QCOMPARE(
+            QTextDocumentFragment::fromHtml(entry.data(Qt::ToolTipRole).toString()).toPlainText(),
+            shown);
+        popup->hide();
         // Picking an entry puts in its completion: the address alone.
         address->setText(offered->model()->index(0, 0).data(offered->completionRole()).toString());
         QCOMPARE(address->text(), QStringLiteral("127.0.0.1"));
