@@ -5,6 +5,8 @@
 #include <QDeadlineTimer>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdlib>
 #include <cctype>
 #include <condition_variable>
 #include <deque>
@@ -26,7 +28,7 @@ constexpr std::size_t MaxLineBytes = 64 * 1024;
 // Lines read ahead of a long search; past this the reader waits for them to be taken.
 constexpr std::size_t MaxQueuedBytes = 1024 * 1024;
 // After END or the end of input, lines read before it are answered for this long at most.
-constexpr int EndGraceMs = 50;
+constexpr int EndGraceMs = 30;
 
 struct Line {
     std::string text;
@@ -69,13 +71,20 @@ public:
                     break;
                 ++at;
                 if (!tooLong && isEnd(line))
-                    return close();
+                    return endNow();
                 push({std::move(line), tooLong});
                 line.clear();
                 tooLong = false;
             }
         }
-        close();
+        endNow();
+    }
+
+    // The player is done: the reader may stop waiting for it.
+    void playerDone() {
+        std::lock_guard lock(mutex_);
+        playerDone_ = true;
+        changed_.notify_all();
     }
 
     // The player's side: the next line, or none once input has ended. Lines read before
@@ -101,13 +110,17 @@ private:
         changed_.notify_all();
     }
 
-    // END or the end of input: whatever the player is doing stops now.
-    void close() {
+    // END or the end of input: whatever the player is doing stops now. A search that does
+    // not stop in time (one still setting up) is not waited for.
+    void endNow() {
         session_.cancel();
-        std::lock_guard lock(mutex_);
+        std::unique_lock lock(mutex_);
         closed_ = true;
         closedAt_ = QDeadlineTimer(EndGraceMs);
         changed_.notify_all();
+        if (!changed_.wait_for(lock, std::chrono::milliseconds(EndGraceMs + 20),
+                               [this] { return playerDone_; }))
+            std::_Exit(0);
     }
 
     GomocupSession& session_;
@@ -116,6 +129,7 @@ private:
     std::deque<Line> lines_;
     std::size_t queuedBytes_ = 0;
     bool closed_ = false;
+    bool playerDone_ = false;
     QDeadlineTimer closedAt_;
 };
 
@@ -134,6 +148,7 @@ int RunGomocup(const EngineLimits& limits, std::uint64_t seed, const std::string
         std::cout.flush();
     }
     // Only END or the end of input closes the inbox, and the reader stops there.
+    inbox.playerDone();
     reader.join();
     return 0;
 }

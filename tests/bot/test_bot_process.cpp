@@ -5,6 +5,7 @@
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -51,6 +52,16 @@ bool endsSoon(QProcess& process, const char* what) {
     const bool ended = process.waitForFinished(5000);
     qInfo("%s: ended after %lld ms", what, clock.elapsed());
     return ended;
+}
+
+// What the process has read so far, from the system's count.
+qint64 bytesRead(qint64 pid) {
+    QFile io(QStringLiteral("/proc/%1/io").arg(pid));
+    if (io.open(QIODevice::ReadOnly))
+        for (const QByteArray& line : io.readAll().split('\n'))
+            if (line.startsWith("rchar:"))
+                return line.mid(6).trimmed().toLongLong();
+    return -1;
 }
 
 QByteArray replyLine(QProcess& bot) {
@@ -260,10 +271,13 @@ private slots:
         const QByteArray both = readBytes(peer, name.size() + 3);
         QVERIFY2(both.startsWith(name) || both.endsWith(name), both.toHex().constData());
         QVERIFY(both.startsWith(name) ? both.endsWith(move(8, 8)) : both.startsWith(move(8, 8)));
+        // Terminated once it has started on a flood of new games.
+        const qint64 before = bytesRead(bot.processId());
         writeAll(peer, QByteArray(1000000, '3'));
+        QTRY_VERIFY_WITH_TIMEOUT(bytesRead(bot.processId()) >= before + 65536, 20000);
         bot.terminate();
-        QVERIFY(readToEnd(peer).endsWith("4"));
         QVERIFY(endsSoon(bot, "terminated in a flood"));
+        QVERIFY(readToEnd(peer).endsWith("4"));
         QCOMPARE(bot.exitCode(), 0);
     }
 };
