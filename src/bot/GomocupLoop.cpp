@@ -35,12 +35,16 @@ struct Line {
     bool tooLong = false;
 };
 
+// END with any case and spaces around it, as the session itself reads it.
 bool isEnd(const std::string& line) {
-    std::string word;
-    for (char c : line)
-        if (!std::isspace(static_cast<unsigned char>(c)))
-            word += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return word == "END";
+    const auto space = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
+    const auto first = std::find_if_not(line.begin(), line.end(), space);
+    const auto last = std::find_if_not(line.rbegin(), line.rend(), space).base();
+    if (last - first != 3)
+        return false;
+    return std::equal(first, last, "END", [](char c, char letter) {
+        return std::toupper(static_cast<unsigned char>(c)) == letter;
+    });
 }
 
 // The lines read so far and not yet handled, shared by the reader and the player.
@@ -62,10 +66,12 @@ public:
             for (const char* at = buffer; at < buffer + got;) {
                 const char* newline = std::find(at, static_cast<const char*>(buffer + got), '\n');
                 const std::size_t size = static_cast<std::size_t>(newline - at);
-                if (!tooLong && line.size() + size <= MaxLineBytes)
+                if (!tooLong && line.size() + size <= MaxLineBytes) {
                     line.append(at, size);
-                else
-                    tooLong = true, line.clear();
+                } else {
+                    tooLong = true;
+                    line.clear();
+                }
                 at = newline;
                 if (at == buffer + got)
                     break;
@@ -77,6 +83,8 @@ public:
                 tooLong = false;
             }
         }
+        if ((tooLong || !line.empty()) && !isEnd(line))
+            push({std::move(line), tooLong}); // the last line may lack its line end
         endNow();
     }
 
