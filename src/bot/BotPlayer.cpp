@@ -72,7 +72,10 @@ void BotPlayer::join(const QString& address) {
 
 // The link's own reason, as the game gives it, with the address it was about.
 QString BotPlayer::joinFailure(const QString& reason) const {
-    return QStringLiteral("连线到 %1 端口 %2 失败：%3").arg(address_).arg(link_.GamePort()).arg(reason);
+    return QStringLiteral("连线到 %1 端口 %2 失败：%3")
+        .arg(address_)
+        .arg(link_.GamePort())
+        .arg(reason);
 }
 
 void BotPlayer::leave() {

@@ -5,10 +5,10 @@
 #include <QDeadlineTimer>
 
 #include <algorithm>
-#include <chrono>
-#include <cstdlib>
 #include <cctype>
+#include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <deque>
 #include <iostream>
 #include <mutex>

@@ -186,7 +186,8 @@ private slots:
         QVERIFY(bot.exitCode() != 0);
         const QString error = QString::fromUtf8(bot.readAllStandardError());
         QCOMPARE(error.count(QLatin1Char('\n')), 1);
-        QVERIFY2(error.contains("127.0.0.1") && error.contains(QStringLiteral("拒绝")), qPrintable(error));
+        QVERIFY2(error.contains("127.0.0.1") && error.contains(QStringLiteral("拒绝")),
+                 qPrintable(error));
     }
 
     // The bot joins our host as white: its name, moves on empty cells, the opening side of a
