@@ -28,6 +28,13 @@ done
 [ -x "$folder/kelvane" ] || fail "the program is not executable"
 [ -x "$prefix/$command_dir/kelvane" ] || fail "there is no kelvane command"
 [ -f "$prefix/share/applications/kelvane.desktop" ] || fail "the desktop entry is missing"
+# The computer player is a command of its own, with its manual pages.
+"$prefix/$command_dir/kelvane-bot" --version >/dev/null 2>&1 || fail "kelvane-bot does not run"
+[ "$(readlink -f "$prefix/$command_dir/kelvane-bot")" = "$(readlink -f "$folder/kelvane-bot")" ] ||
+    fail "kelvane-bot is not the folder's program"
+for page in man6 zh_CN/man6; do
+    [ -f "$prefix/share/man/$page/kelvane-bot.6.gz" ] || fail "no $page/kelvane-bot.6.gz"
+done
 for size in 16 22 24 32 48 64 128 256; do
     [ -f "$prefix/share/icons/hicolor/${size}x${size}/apps/kelvane.png" ] ||
         fail "no ${size}x${size} icon"

@@ -7,6 +7,7 @@
 
 #include <QDeadlineTimer>
 #include <QObject>
+#include <QTimer>
 
 #include <optional>
 #include <thread>
@@ -29,6 +30,8 @@ public:
     void leave();
     // The name it plays under, without the colour.
     void setName(const QString& name) { name_ = name; }
+    // Why the program ends with a failure, in the player's words; empty otherwise.
+    QString problem() const { return problem_; }
 
 signals:
     // The link ended: the program ends with this code.
@@ -36,21 +39,37 @@ signals:
 
 private:
     void linkUp();
+    void linkLost();
+    void waitAgain();
     void readLink();
+    void takeMessages();
     void dispatch(const WireMessage& message);
     void newGame();
     void peerMove(int column, int row);
+    void positionChanged();
     void startThinking();
     void stopThinking();
     void moveReady(int generation, std::optional<Cell> move);
     void finish(int exitCode);
     void sendName(const QString& prefix);
+    QString joinFailure(const QString& reason) const;
 
     SocketLink link_;
     MessageReader reader_;
     GameModel model_;
+    QString address_;
+    QString problem_;
     bool ended_ = false;
     QString name_ = QStringLiteral("电脑");
+    // Messages of an earlier read are still being taken, a slice at a time.
+    bool draining_ = false;
+    // The position changed since the last search began: one search for where it ends up.
+    bool stale_ = false;
+    bool heardName_ = false;
+    // No stone has been placed since the last new game.
+    bool freshGame_ = false;
+    // A joiner that connects and never names itself is not a player.
+    QTimer nameWait_;
     Engine engine_;
     std::thread worker_;
     // Bumped whenever a pending move stops being wanted, so a late answer is dropped.

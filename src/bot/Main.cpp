@@ -1,6 +1,6 @@
 #include "bot/BotPlayer.h"
+#include "bot/GomocupLoop.h"
 
-#include "game/Gomocup.h"
 #include "link/LinkError.h"
 
 #include "Version.h"
@@ -24,20 +24,6 @@ int signalPipe[2] = {-1, -1};
 void onSignal(int) {
     const char byte = 1;
     [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
-}
-
-int runGomocup(const kelvane::EngineLimits& limits, quint64 seed) {
-    const std::string about = "name=\"Kelvane\", version=\"" +
-                              QCoreApplication::applicationVersion().toStdString() +
-                              "\", author=\"The Kelvane developers\", country=\"China\"";
-    kelvane::GomocupSession session(limits, seed, about);
-    std::string line;
-    while (!session.finished() && std::getline(std::cin, line)) {
-        for (const std::string& reply : session.handleLine(line))
-            std::cout << reply << '\n';
-        std::cout.flush();
-    }
-    return 0;
 }
 
 int fail(const QString& message) {
@@ -70,10 +56,18 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption portOption(QStringLiteral("port"),
                                         QStringLiteral("The game's TCP port (default 5238)."),
                                         QStringLiteral("N"), QStringLiteral("5238"));
+    // The time a move at each strength: the engine's cap, which it overruns by at most 20 ms.
+    QStringList moveTimes;
+    for (int strength = kelvane::WeakestStrength; strength <= kelvane::StrongestStrength;
+         ++strength)
+        moveTimes << QStringLiteral("%1: at most %2 ms a move")
+                         .arg(strength)
+                         .arg(kelvane::LimitsForStrength(strength).timeMs + 20);
     const QCommandLineOption strengthOption(
         QStringLiteral("strength"),
-        QStringLiteral("Playing strength, 1 (quick) to 3 (strongest); default %1.")
-            .arg(kelvane::DefaultStrength),
+        QStringLiteral("Playing strength, 1 (quick) to 3 (strongest); default %1. %2.")
+            .arg(kelvane::DefaultStrength)
+            .arg(moveTimes.join(QStringLiteral("; "))),
         QStringLiteral("N"), QString::number(kelvane::DefaultStrength));
     const QCommandLineOption seedOption(QStringLiteral("seed"),
                                         QStringLiteral("Seed for choosing among equal moves."),
@@ -115,8 +109,12 @@ int main(int argc, char* argv[]) {
     if (modes != 1)
         return fail(QStringLiteral("give exactly one of --host, --join ADDRESS or --gomocup"));
 
-    if (parser.isSet(gomocupOption))
-        return runGomocup(limits, seed);
+    if (parser.isSet(gomocupOption)) {
+        const std::string about = "name=\"Kelvane\", version=\"" +
+                                  QCoreApplication::applicationVersion().toStdString() +
+                                  "\", author=\"The Kelvane developers\", country=\"China\"";
+        return kelvane::RunGomocup(limits, seed, about);
+    }
 
     kelvane::BotPlayer bot(limits, seed, static_cast<quint16>(port));
     if (parser.isSet(nameOption))
@@ -146,5 +144,8 @@ int main(int argc, char* argv[]) {
     } catch (const kelvane::LinkError& error) {
         return fail(QString::fromUtf8(error.what()));
     }
-    return QCoreApplication::exec();
+    const int exitCode = QCoreApplication::exec();
+    if (!bot.problem().isEmpty())
+        fail(bot.problem());
+    return exitCode;
 }

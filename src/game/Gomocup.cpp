@@ -40,6 +40,16 @@ bool onBoard(long long x, long long y) {
     return x >= 0 && x < BoardSize && y >= 0 && y < BoardSize;
 }
 
+// What a reply quotes of the manager's text: enough to find the line, never a flood.
+std::string quoted(const std::string& text) {
+    constexpr std::size_t Shown = 40;
+    return text.size() <= Shown ? text : text.substr(0, Shown) + "...";
+}
+
+bool isWord(const std::string& command) {
+    return std::isalpha(static_cast<unsigned char>(command.front())) != 0;
+}
+
 } // namespace
 
 GomocupSession::GomocupSession(const EngineLimits& limits, std::uint64_t seed, std::string about)
@@ -58,6 +68,7 @@ std::vector<std::string> GomocupSession::handleLine(const std::string& rawLine) 
     std::getline(in >> std::ws, rest);
     std::vector<long long> numbers;
 
+    std::vector<std::string> replies;
     if (readingBoard_) {
         if (upper(command) == "DONE") {
             readingBoard_ = false;
@@ -70,10 +81,19 @@ std::vector<std::string> GomocupSession::handleLine(const std::string& rawLine) 
                            static_cast<std::int16_t>(numbers[2] == 1 ? Own : Opponent));
             return {};
         }
-        return {"ERROR bad BOARD line: " + line};
+        if (!isWord(command))
+            return {"ERROR bad BOARD line: " + quoted(line)};
+        // A manager that lost its DONE goes on with the next command, and so do we.
+        readingBoard_ = false;
+        replies.push_back("ERROR BOARD without DONE");
     }
+    std::vector<std::string> more = obey(upper(command), rest);
+    replies.insert(replies.end(), more.begin(), more.end());
+    return replies;
+}
 
-    command = upper(command);
+std::vector<std::string> GomocupSession::obey(const std::string& command, const std::string& rest) {
+    std::vector<long long> numbers;
     if (command == "START" || command == "RECTSTART") {
         const bool square = command == "START";
         if (!parseNumbers(rest, numbers) || numbers.size() != (square ? 1u : 2u))
@@ -112,7 +132,7 @@ std::vector<std::string> GomocupSession::handleLine(const std::string& rawLine) 
     }
     if (command == "TURN" || command == "TAKEBACK") {
         if (!parseNumbers(rest, numbers) || numbers.size() != 2 || !onBoard(numbers[0], numbers[1]))
-            return {"ERROR bad coordinates: " + rest};
+            return {"ERROR bad coordinates: " + quoted(rest)};
         const int column = static_cast<int>(numbers[0]) + 1;
         const int row = static_cast<int>(numbers[1]) + 1;
         if (command == "TAKEBACK") {
@@ -120,11 +140,11 @@ std::vector<std::string> GomocupSession::handleLine(const std::string& rawLine) 
             return {"OK"};
         }
         if (board_.at(column, row) != Empty)
-            return {"ERROR occupied: " + rest};
+            return {"ERROR occupied: " + quoted(rest)};
         board_.set(column, row, Opponent);
         return think();
     }
-    return {"UNKNOWN " + command};
+    return {"UNKNOWN " + quoted(command)};
 }
 
 void GomocupSession::info(const std::string& key, const std::string& value) {
@@ -144,18 +164,22 @@ void GomocupSession::info(const std::string& key, const std::string& value) {
         engine_.setMemoryLimit(number);
 }
 
-// The strength's own cap, cut to the turn's limit less a margin for start-up and the
-// reply, and to a share of what is left of the match.
+// The strength's own cap, cut to the turn's limit and to a share of what is left of the
+// match. The engine may run up to 20 ms past its cap, and reading the command and writing
+// the reply take a little more: the margin keeps every turn inside its limit.
 void GomocupSession::applyTimeLimits() {
+    constexpr std::int64_t MarginMs = 30;
+    constexpr std::int64_t MovesAhead = 15;
     EngineLimits limits = strengthLimits_;
     // 0 stands for no cap, here and in the engine.
     std::int64_t cap = limits.timeMs > 0 ? limits.timeMs : INT32_MAX;
     if (timeoutTurn_ == 0)
         cap = 1; // as fast as possible: tactics and a shallow search
     else if (timeoutTurn_ > 0)
-        cap = std::min(cap, std::max<std::int64_t>(1, timeoutTurn_ - 30 - timeoutTurn_ / 10));
-    if (timeoutMatch_ > 0 && timeLeft_ >= 0)
-        cap = std::min(cap, std::max<std::int64_t>(1, timeLeft_ / 15));
+        cap = std::min(cap, std::max<std::int64_t>(1, timeoutTurn_ - MarginMs - timeoutTurn_ / 20));
+    // A match limit of 0 is no limit; time_left alone is honoured too.
+    if (timeoutMatch_ != 0 && timeLeft_ >= 0)
+        cap = std::min(cap, std::max<std::int64_t>(1, (timeLeft_ - MarginMs) / MovesAhead));
     limits.timeMs = cap == INT32_MAX ? 0 : static_cast<int>(cap);
     engine_.setLimits(limits);
 }

@@ -21,8 +21,11 @@ public:
     std::vector<std::string> handleLine(const std::string& line);
     // END was received.
     bool finished() const { return finished_; }
+    // Makes a search under way, and any later one, return at once; from any thread.
+    void cancel() { engine_.cancel(); }
 
 private:
+    std::vector<std::string> obey(const std::string& command, const std::string& rest);
     std::vector<std::string> think();
     void info(const std::string& key, const std::string& value);
     void applyTimeLimits();

@@ -4,10 +4,14 @@
 #include "link/AnsiCodec.h"
 
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+
+#include <sys/socket.h>
 
 using namespace kelvane;
 
@@ -23,6 +27,48 @@ QByteArray readBytes(QIODevice& device, qint64 n) {
 
 QByteArray move(int column, int row) {
     return QByteArray("1") + char(column) + char(row);
+}
+
+// Everything the peer sends until it closes, while what we wrote goes out.
+QByteArray readToEnd(QTcpSocket& peer) {
+    QByteArray all;
+    QDeadlineTimer deadline(20000);
+    while (peer.waitForReadyRead(deadline.remainingTime()))
+        all += peer.readAll();
+    return all + peer.readAll();
+}
+
+void writeAll(QTcpSocket& peer, const QByteArray& bytes) {
+    peer.write(bytes);
+    QDeadlineTimer deadline(20000);
+    while (peer.bytesToWrite() > 0 && peer.waitForBytesWritten(deadline.remainingTime()))
+        ;
+}
+
+// The process ends within the deadline; prints how long it took.
+bool endsSoon(QProcess& process, const char* what) {
+    QElapsedTimer clock;
+    clock.start();
+    const bool ended = process.waitForFinished(5000);
+    qInfo("%s: ended after %lld ms", what, clock.elapsed());
+    return ended;
+}
+
+// What the process has read so far, from the system's count.
+qint64 bytesRead(qint64 pid) {
+    QFile io(QStringLiteral("/proc/%1/io").arg(pid));
+    if (io.open(QIODevice::ReadOnly))
+        for (const QByteArray& line : io.readAll().split('\n'))
+            if (line.startsWith("rchar:"))
+                return line.mid(6).trimmed().toLongLong();
+    return -1;
+}
+
+QByteArray replyLine(QProcess& bot) {
+    QDeadlineTimer deadline(60000);
+    while (!bot.canReadLine() && bot.waitForReadyRead(deadline.remainingTime()))
+        ;
+    return bot.readLine().trimmed();
 }
 
 struct Position {
@@ -81,10 +127,7 @@ private slots:
         QVERIFY(bot.waitForStarted(10000));
         const auto ask = [&](const QByteArray& lines) {
             bot.write(lines);
-            QDeadlineTimer deadline(60000);
-            while (!bot.canReadLine() && bot.waitForReadyRead(deadline.remainingTime()))
-                ;
-            return bot.readLine().trimmed();
+            return replyLine(bot);
         };
         QCOMPARE(ask("START 20\r\n").left(5), QByteArray("ERROR"));
         QCOMPARE(ask("START 15\r\n"), QByteArray("OK"));
@@ -100,6 +143,51 @@ private slots:
         bot.write("END\r\n");
         QVERIFY(bot.waitForFinished(10000));
         QCOMPARE(bot.exitCode(), 0);
+    }
+
+    // Bad input: a command inside BOARD ends the block and is obeyed, an overlong line is
+    // refused in a few bytes, the turn's limit binds, and END or the end of input stops a
+    // search that would otherwise run for minutes.
+    void gomocupUnderBadInput() {
+        QProcess bot;
+        bot.start(KELVANE_BOT, {"--gomocup", "--strength", "3"});
+        bot.write("START 15\r\nBOARD\r\n7,7,1\r\nABOUT\r\n");
+        QCOMPARE(replyLine(bot), QByteArray("OK"));
+        QCOMPARE(replyLine(bot), QByteArray("ERROR BOARD without DONE"));
+        QVERIFY(replyLine(bot).startsWith("name="));
+        bot.write(QByteArray(100 * 1024, 'A') + "\r\nINFO timeout_turn 200\r\n");
+        QCOMPARE(replyLine(bot), QByteArray("ERROR line too long"));
+        QElapsedTimer clock;
+        clock.start();
+        bot.write("BEGIN\r\n");
+        QCOMPARE(replyLine(bot).count(','), 1);
+        QVERIFY2(clock.elapsed() < 1200, "strength 3 alone thinks 1.7 s"); // generous
+        for (bool viaEnd : {true, false}) {
+            QProcess deep;
+            deep.start(KELVANE_BOT, {"--gomocup", "--strength", "3", "--nodes", "2000000000"});
+            deep.write("START 15\r\nBOARD\r\n7,7,1\r\n6,6,2\r\nDONE\r\n");
+            QCOMPARE(replyLine(deep), QByteArray("OK"));
+            viaEnd ? void(deep.write("END\r\n")) : deep.closeWriteChannel();
+            QVERIFY(endsSoon(deep, viaEnd ? "END mid-search" : "input closed mid-search"));
+        }
+        bot.closeWriteChannel();
+        QVERIFY(endsSoon(bot, "input closed"));
+    }
+
+    // A join that fails says why, in one line naming the address.
+    void joinFailureSaysWhy() {
+        QTcpServer probe; // a port nobody listens on
+        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+        const QString port = QString::number(probe.serverPort());
+        probe.close();
+        QProcess bot;
+        bot.start(KELVANE_BOT, {"--join", "127.0.0.1", "--port", port});
+        QVERIFY(bot.waitForFinished(20000));
+        QVERIFY(bot.exitCode() != 0);
+        const QString error = QString::fromUtf8(bot.readAllStandardError());
+        QCOMPARE(error.count(QLatin1Char('\n')), 1);
+        QVERIFY2(error.contains("127.0.0.1") && error.contains(QStringLiteral("拒绝")),
+                 qPrintable(error));
     }
 
     // The bot joins our host as white: its name, moves on empty cells, the opening side of a
@@ -132,38 +220,65 @@ private slots:
         peer->write("3");
         board.clear();
         takeBotMove(*peer, board, White);
-        peer->write("4");
-        peer->flush();
-        QVERIFY(bot.waitForFinished(20000));
+        // A flood of new games and moves, then our leave: it is honoured at once.
+        QByteArray flood;
+        for (int i = 0; i < 100000; ++i)
+            flood += "3" + move(1 + i % 15, 1 + i / 15 % 15);
+        writeAll(*peer, flood + "4");
+        QVERIFY(endsSoon(bot, "leave behind a flood"));
         QCOMPARE(bot.exitStatus(), QProcess::NormalExit);
         QCOMPARE(bot.exitCode(), 0);
     }
 
-    // The bot hosts as black: it answers our name with its own, opens, and says goodbye
-    // when it is terminated.
+    // The bot hosts as black: a port check (FIN or RST) or a joiner silent too long only
+    // sends it back to waiting; it answers our name with its own, opens, and says goodbye
+    // when it is terminated in the middle of a flood.
     void hostsAsBlackAndLeavesOnTerm() {
         QTcpServer probe; // a free port for the bot
         QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
         const quint16 port = probe.serverPort();
         probe.close();
         QProcess bot;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("KELVANE_BOT_NAME_WAIT_MS", "300");
+        bot.setProcessEnvironment(environment);
         bot.start(KELVANE_BOT, {"--host", "--port", QString::number(port), "--nodes", "20000"});
+        const auto connectTo = [&](QTcpSocket& peer) {
+            QDeadlineTimer deadline(20000);
+            do {
+                peer.connectToHost(QHostAddress::LocalHost, port);
+            } while (!peer.waitForConnected(1000) && !deadline.hasExpired() &&
+                     bot.state() != QProcess::NotRunning);
+            return peer.state() == QAbstractSocket::ConnectedState;
+        };
+        for (int check = 0; check < 3; ++check) {
+            QTcpSocket stranger;
+            QVERIFY(connectTo(stranger));
+            const linger reset = {1, 0};
+            if (check == 1)
+                ::setsockopt(int(stranger.socketDescriptor()), SOL_SOCKET, SO_LINGER, &reset,
+                             sizeof reset);
+            if (check < 2)
+                stranger.abort();
+            else
+                readToEnd(stranger); // says nothing and is dropped
+            QCOMPARE(stranger.state(), QAbstractSocket::UnconnectedState);
+        }
         QTcpSocket peer;
-        QDeadlineTimer deadline(20000);
-        do {
-            peer.connectToHost(QHostAddress::LocalHost, port);
-        } while (!peer.waitForConnected(1000) && !deadline.hasExpired() &&
-                 bot.state() != QProcess::NotRunning);
-        QCOMPARE(peer.state(), QAbstractSocket::ConnectedState);
+        QVERIFY(connectTo(peer));
         peer.write("2" + toAnsi(QStringLiteral("白方：客人")));
         // Its name and its opening move cross ours, so they come in either order.
         const QByteArray name = "2" + toAnsi(QStringLiteral("黑方：电脑"));
         const QByteArray both = readBytes(peer, name.size() + 3);
         QVERIFY2(both.startsWith(name) || both.endsWith(name), both.toHex().constData());
         QVERIFY(both.startsWith(name) ? both.endsWith(move(8, 8)) : both.startsWith(move(8, 8)));
+        // Terminated once it has started on a flood of new games.
+        const qint64 before = bytesRead(bot.processId());
+        writeAll(peer, QByteArray(1000000, '3'));
+        QTRY_VERIFY_WITH_TIMEOUT(bytesRead(bot.processId()) >= before + 65536, 20000);
         bot.terminate();
-        QCOMPARE(readBytes(peer, 1), QByteArray("4"));
-        QVERIFY(bot.waitForFinished(20000));
+        QVERIFY(endsSoon(bot, "terminated in a flood"));
+        QVERIFY(readToEnd(peer).endsWith("4"));
         QCOMPARE(bot.exitCode(), 0);
     }
 };
