@@ -1,5 +1,7 @@
 #include "game/CheckFive.h"
 
+#include <algorithm>
+
 namespace kelvane {
 namespace {
 
@@ -34,6 +36,29 @@ int CheckFive(const Board& board, int color) {
     const bool found = anyWindow(board, +1, +1, color) || anyWindow(board, -1, +1, color) ||
                        anyWindow(board, 0, +1, color) || anyWindow(board, +1, 0, color);
     return found ? color : 0;
+}
+
+std::optional<std::pair<Cell, Cell>> WinningLine(const Board& board, Cell through) {
+    if (!Board::contains(through.column, through.row))
+        return std::nullopt;
+    const int color = board.at(through.column, through.row);
+    if (color != Black && color != White)
+        return std::nullopt;
+    constexpr int Steps[4][2] = {{1, 0}, {0, 1}, {1, 1}, {-1, 1}};
+    for (const auto& [stepColumn, stepRow] : Steps) {
+        const auto runEnd = [&](int sign) {
+            Cell end = through;
+            while (Board::contains(end.column + sign * stepColumn, end.row + sign * stepRow) &&
+                   board.at(end.column + sign * stepColumn, end.row + sign * stepRow) == color)
+                end = {end.column + sign * stepColumn, end.row + sign * stepRow};
+            return end;
+        };
+        const Cell first = runEnd(-1);
+        const Cell last = runEnd(+1);
+        if (std::max(last.column - first.column, last.row - first.row) >= 4)
+            return std::pair{first, last};
+    }
+    return std::nullopt;
 }
 
 } // namespace kelvane
