@@ -2,6 +2,7 @@
 
 #include "app/Captions.h"
 #include "app/Session.h"
+#include "game/CheckFive.h"
 #include "link/LinkError.h"
 #include "link/WireMessage.h"
 #include "ui/MainWindow.h"
@@ -40,7 +41,14 @@ void GameController::setLink(LinkState state, const QString& reason) {
 }
 
 void GameController::showTurn() {
+    const bool open = model_.linkUp() && model_.winner() == 0;
+    window_.setMover(!open ? 0 : model_.myTurn() ? model_.myColor() : model_.peerColor());
     window_.setTurn(model_.myTurn());
+}
+
+void GameController::markFive(Cell last) {
+    if (const auto ends = WinningLine(model_.board(), last))
+        window_.markFive(*ends);
 }
 
 void GameController::ShowRecord() {
@@ -78,6 +86,7 @@ void GameController::picBoard_MouseUp(Cell cell) {
             return; // a new game or the end of the link came first: the move never was
         window_.showStones(model_.board());
         if (placed.wins) {
+            markFive(placed.cell);
             showResult(captions::YouWon);
             model_.recordWin(placed.color);
             ShowRecord();
@@ -98,8 +107,10 @@ void GameController::receiveMove(Cell cell) {
         if (current) {
             window_.showStones(model_.board(), placed.cell);
             showTurn();
-            if (placed.wins)
+            if (placed.wins) {
+                markFive(placed.cell);
                 showResult(captions::YouLost);
+            }
         }
         if (placed.wins)
             ShowRecord();

@@ -54,6 +54,7 @@ public:
 
 private:
     void showTurn();
+    void markFive(Cell last);
     void showResult(const QString& text);
 
     GameModel& model_;
