@@ -162,19 +162,15 @@ private slots:
         press({Qt::Key_Return});
         QCOMPARE(side.received(3), hex("310808"));
         // White answers down column A while black plays along row 8, by way of every edge.
-        const std::pair<Qt::Key, Cell> jumps[] = {{Qt::Key_End, {15, 8}},
-                                                  {Qt::Key_PageUp, {15, 1}},
-                                                  {Qt::Key_PageDown, {15, 15}},
-                                                  {Qt::Key_Home, {1, 15}}};
         for (int row = 1; row <= 4; ++row) {
             side.send(QByteArray("1") + char(1) + char(row));
             QTRY_VERIFY(player.myTurn() && board->hasFocus());
             if (row == 2) {
                 press({Qt::Key_Enter}); // onto the stone at I8: nothing
-                for (const auto& [key, cell] : jumps) {
-                    press({key});
-                    QCOMPARE(board->cursor(), cell);
-                }
+                press({Qt::Key_End, Qt::Key_PageUp});
+                QCOMPARE(board->cursor(), (Cell{15, 1}));
+                press({Qt::Key_PageDown, Qt::Key_Home});
+                QCOMPARE(board->cursor(), (Cell{1, 15}));
                 press({Qt::Key_Right}, 8);
                 press({Qt::Key_Up}, 7);
             }

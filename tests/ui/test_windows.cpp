@@ -78,33 +78,32 @@ private slots:
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         auto* board = w.findChild<BoardPicture*>("picBoard");
-        const auto middle = [](int column, int row) {
-            return QPoint(4 + 21 * (column - 1) + 12, 3 + 20 * (row - 1) + 12); // off the lines
+        // Where a stone would lie in cell (c, 4), off the board's lines.
+        const auto at = [](int c) { return QPoint(4 + 21 * (c - 1) + 12, 3 + 60 + 12); };
+        const auto lightness = [&](int c) {
+            return board->grab().toImage().pixelColor(at(c)).lightness();
         };
-        const auto lightness = [&](int column, int row) {
-            return board->grab().toImage().pixelColor(middle(column, row)).lightness();
+        const auto point = [&](int c) {
+            QTest::mouseMove(w.windowHandle(), board->mapTo(&w, at(c)));
         };
-        const int bare = lightness(4, 4);
+        const int bare = lightness(4);
         Board stones;
         stones.set(5, 4, WhiteStone);
         w.showStones(stones);
-        const int stone = lightness(5, 4);
-        const auto point = [&](int column, int row) {
-            QTest::mouseMove(w.windowHandle(), board->mapTo(&w, middle(column, row)));
-        };
+        const int stone = lightness(5);
         for (int color : {Black, White}) {
             w.setMover(color);
             w.setTurn(true);
-            point(4, 4);
-            QTRY_VERIFY(color == Black ? lightness(4, 4) < bare - 40 : lightness(4, 4) > bare + 10);
-            point(5, 4);
-            QTRY_COMPARE(lightness(4, 4), bare);
-            QCOMPARE(lightness(5, 4), stone);
+            point(4);
+            QTRY_VERIFY(color == Black ? lightness(4) < bare - 40 : lightness(4) > bare + 10);
+            point(5);
+            QTRY_COMPARE(lightness(4), bare);
+            QCOMPARE(lightness(5), stone);
         }
         w.setTurn(false);
-        point(4, 4);
+        point(4);
         QTRY_COMPARE(w.windowHandle()->cursor().shape(), Qt::WaitCursor);
-        QCOMPARE(lightness(4, 4), bare);
+        QCOMPARE(lightness(4), bare);
         QVERIFY(w.findChild<QWidget*>("lblStatus")->toolTip().contains("等待白方落子"));
     }
 
