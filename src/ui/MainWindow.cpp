@@ -362,9 +362,9 @@ void MainWindow::showStones(const Board& board, std::optional<Cell> latest) {
     picBoard->showStones(board, latest);
     if (latest) {
         const int color = board.at(latest->column, latest->row);
+        // Told together with the turn that it brings.
         lastMove_ = (color == Black ? QStringLiteral("黑方") : QStringLiteral("白方")) +
                     QStringLiteral("下在 ") + BoardPicture::CellName(*latest);
-        picBoard->announce(lastMove_);
     }
 }
 
