@@ -44,13 +44,14 @@ std::optional<std::pair<Cell, Cell>> WinningLine(const Board& board, Cell throug
     const int color = board.at(through.column, through.row);
     if (color != Black && color != White)
         return std::nullopt;
-    constexpr int Steps[4][2] = {{1, 0}, {0, 1}, {1, 1}, {-1, 1}};
-    for (const auto& [stepColumn, stepRow] : Steps) {
+    constexpr Cell Steps[] = {{1, 0}, {0, 1}, {1, 1}, {-1, 1}};
+    for (const Cell step : Steps) {
         const auto runEnd = [&](int sign) {
             Cell end = through;
-            while (Board::contains(end.column + sign * stepColumn, end.row + sign * stepRow) &&
-                   board.at(end.column + sign * stepColumn, end.row + sign * stepRow) == color)
-                end = {end.column + sign * stepColumn, end.row + sign * stepRow};
+            for (Cell next{end.column + sign * step.column, end.row + sign * step.row};
+                 Board::contains(next.column, next.row) && board.at(next.column, next.row) == color;
+                 next = {next.column + sign * step.column, next.row + sign * step.row})
+                end = next;
             return end;
         };
         const Cell first = runEnd(-1);
