@@ -1,10 +1,10 @@
 #include "app/LogonFlow.h"
 
 #include "app/Captions.h"
+#include "lan/Discovery.h"
 #include "app/GameController.h"
 #include "app/Session.h"
 #include "game/GameModel.h"
-#include "lan/Discovery.h"
 #include "link/LinkError.h"
 #include "ui/LogonDialog.h"
 #include "ui/MainWindow.h"

@@ -261,7 +261,7 @@ QString BoardPicture::CellName(Cell cell) {
 QString BoardPicture::cellText(Cell cell) const {
     static const QString contents[] = {QStringLiteral("空"), QStringLiteral("黑子"),
                                        QStringLiteral("白子")};
-    const int code = board_.at(cell.column, cell.row);
+    const int code = stoneAt(cell);
     return CellName(cell) + QLatin1Char(' ') + contents[code == Black || code == White ? code : 0];
 }
 

@@ -37,6 +37,8 @@ public:
     // The persistent image, 319 x 303 pixels, in the picture's pixel coordinates.
     const QImage& image() const { return image_; }
     Cell cursor() const { return cursor_; }
+    // The colour of the stone at `cell` on the board last shown, else 0.
+    int stoneAt(Cell cell) const { return board_.at(cell.column, cell.row); }
     // "H8 空", "J9 白子": a cell as a screen reader reads it.
     QString cellText(Cell cell) const;
     const QString& news() const { return news_; }

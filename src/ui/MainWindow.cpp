@@ -370,10 +370,8 @@ void MainWindow::showStones(const Board& board, std::optional<Cell> latest) {
 
 void MainWindow::markFive(std::pair<Cell, Cell> ends) {
     picBoard->markFive(ends);
-    const int color =
-        picBoard->cellText(ends.first).endsWith(QStringLiteral("黑子")) ? Black : White;
     picBoard->announce(
-        (color == Black ? QStringLiteral("黑方") : QStringLiteral("白方")) +
+        (picBoard->stoneAt(ends.first) == Black ? QStringLiteral("黑方") : QStringLiteral("白方")) +
         QStringLiteral("连成五子，从 %1 到 %2")
             .arg(BoardPicture::CellName(ends.first), BoardPicture::CellName(ends.second)));
 }
