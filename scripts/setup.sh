@@ -14,6 +14,8 @@ KELVANE_PACKAGES=(
     qt6-translations-l10n
     xvfb x11-utils
     dbus at-spi2-core python3-pyatspi
+    # The game natively under Wayland, checked under a headless compositor.
+    weston qt6-wayland
     iproute2
     # The Debian package: what builds it, and what checks it as Debian does.
     dpkg-dev lintian appstream desktop-file-utils man-db

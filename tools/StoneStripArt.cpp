@@ -61,44 +61,47 @@ double DistanceFromCentre(double x, double y) {
     return std::hypot(x - CentreX, y - CentreY);
 }
 
-bool InsideStone(int x, int y) {
-    return DistanceFromCentre(x + 0.5, y + 0.5) <= Radius;
+// Positions are the middles of pixels in sprite units: at a scale of 2 the sprite has four
+// pixels where the plain one has one, and the rim stays one sprite unit wide.
+bool InsideStone(double x, double y) {
+    return DistanceFromCentre(x, y) <= Radius;
 }
 
-// How far along the lower-right edge a pixel is: 1 straight down-right, 0 at the sides.
-double LowerRightness(int x, int y) {
-    const double dx = x + 0.5 - CentreX, dy = y + 0.5 - CentreY;
+// How far along the lower-right edge a point is: 1 straight down-right, 0 at the sides.
+double LowerRightness(double x, double y) {
+    const double dx = x - CentreX, dy = y - CentreY;
     const double length = std::hypot(dx, dy);
     return length == 0 ? 0 : (dx + dy) / (length * std::sqrt(2.0));
 }
 
-// A body pixel on the edge of the stone, facing down or right.
-bool OnLowerRightEdge(int x, int y) {
+// A body point on the edge of the stone, facing down or right.
+bool OnLowerRightEdge(double x, double y) {
     return InsideStone(x, y) && (!InsideStone(x + 1, y) || !InsideStone(x, y + 1)) &&
            LowerRightness(x, y) > 0.05;
 }
 
-QRgb RimColour(const StoneStyle& style, int x, int y) {
+QRgb RimColour(const StoneStyle& style, double x, double y) {
     const double along = LowerRightness(x, y);
     const int steps = static_cast<int>(style.rim.size());
     const int index = std::clamp(static_cast<int>(along * steps), 0, steps - 1);
     return style.rim[index];
 }
 
-QRgb StonePixel(const StoneStyle& style, int x, int y) {
-    if (!InsideStone(x, y))
+QRgb StonePixel(const StoneStyle& style, int x, int y, int scale) {
+    const double atX = (x + 0.5) / scale, atY = (y + 0.5) / scale;
+    if (!InsideStone(atX, atY))
         return BoardColour;
-    if (OnLowerRightEdge(x, y))
-        return RimColour(style, x, y);
-    const double u = (x + 0.5 - CentreX) / Radius;
-    const double v = (y + 0.5 - CentreY) / Radius;
+    if (OnLowerRightEdge(atX, atY))
+        return RimColour(style, atX, atY);
+    const double u = (atX - CentreX) / Radius;
+    const double v = (atY - CentreY) / Radius;
     return Dithered(style.ramp, Brightness(u, v, style.light), x, y);
 }
 
-void DrawSprite(QImage& strip, int left, const StoneStyle& style) {
-    for (int y = 0; y < SpriteHeight; ++y) {
-        for (int x = 0; x < SpriteWidth; ++x)
-            strip.setPixel(left + x, y, StonePixel(style, x, y));
+void DrawSprite(QImage& strip, int index, const StoneStyle& style, int scale) {
+    for (int y = 0; y < SpriteHeight * scale; ++y) {
+        for (int x = 0; x < SpriteWidth * scale; ++x)
+            strip.setPixel(index * SpriteWidth * scale + x, y, StonePixel(style, x, y, scale));
     }
 }
 
@@ -136,12 +139,12 @@ StoneStyle WhiteStoneHighlighted() {
 
 } // namespace
 
-QImage DrawStoneStrip() {
-    QImage strip(4 * SpriteWidth, SpriteHeight, QImage::Format_RGB32);
-    DrawSprite(strip, 0, BlackStone());
-    DrawSprite(strip, SpriteWidth, WhiteStone());
-    DrawSprite(strip, 2 * SpriteWidth, BlackStoneHighlighted());
-    DrawSprite(strip, 3 * SpriteWidth, WhiteStoneHighlighted());
+QImage DrawStoneStrip(int scale) {
+    QImage strip(4 * SpriteWidth * scale, SpriteHeight * scale, QImage::Format_RGB32);
+    DrawSprite(strip, 0, BlackStone(), scale);
+    DrawSprite(strip, 1, WhiteStone(), scale);
+    DrawSprite(strip, 2, BlackStoneHighlighted(), scale);
+    DrawSprite(strip, 3, WhiteStoneHighlighted(), scale);
     return strip;
 }
 

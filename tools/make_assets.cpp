@@ -1,5 +1,6 @@
 // kelvane_assets: draws the pictures and makes the move sound at build time.
-//   kelvane_assets pictures <dir>  writes board.argb, stones.argb and icon.argb
+//   kelvane_assets pictures <dir>  writes board.argb, stones.argb, stones@2x.argb
+//                                 and icon.argb
 //   kelvane_assets icons <dir>     writes icon-<N>.png for the desktop's icon sizes
 //   kelvane_assets sound <file>    writes the move sound as a WAV file
 
@@ -67,6 +68,7 @@ bool WritePictures(const QString& dir) {
     const QDir out(dir);
     return MakeDirectory(dir) && SavePixels(DrawBoardBitmap(), out.filePath("board.argb")) &&
            SavePixels(DrawStoneStrip(), out.filePath("stones.argb")) &&
+           SavePixels(DrawStoneStrip(2), out.filePath("stones@2x.argb")) &&
            SavePixels(DrawProgramIcon(IconSize), out.filePath("icon.argb"));
 }
 

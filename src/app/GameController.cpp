@@ -2,6 +2,7 @@
 
 #include "app/Captions.h"
 #include "app/Session.h"
+#include "game/CheckFive.h"
 #include "link/LinkError.h"
 #include "link/WireMessage.h"
 #include "ui/MainWindow.h"
@@ -42,6 +43,8 @@ void GameController::setLink(LinkState state, const QString& reason) {
 }
 
 void GameController::showTurn() {
+    const bool open = model_.linkUp() && model_.winner() == 0;
+    window_.setMover(!open ? 0 : model_.myTurn() ? model_.myColor() : model_.peerColor());
     window_.setTurn(model_.myTurn());
     window_.setHintAvailable(hintsOffered_ && model_.myTurn());
 }
@@ -67,6 +70,11 @@ void GameController::showHint(Cell cell) {
 void GameController::dropHint() {
     hint_.cancel();
     window_.setHint(std::nullopt);
+}
+
+void GameController::markFive(Cell last) {
+    if (const auto ends = WinningLine(model_.board(), last))
+        window_.markFive(*ends);
 }
 
 void GameController::ShowRecord() {
@@ -105,6 +113,7 @@ void GameController::picBoard_MouseUp(Cell cell) {
             return; // a new game or the end of the link came first: the move never was
         window_.showStones(model_.board());
         if (placed.wins) {
+            markFive(placed.cell);
             showResult(captions::YouWon);
             model_.recordWin(placed.color);
             ShowRecord();
@@ -125,6 +134,7 @@ void GameController::receiveMove(Cell cell) {
         window_.showStones(model_.board(), placed.cell);
         showTurn();
         if (placed.wins) {
+            markFive(placed.cell);
             showResult(captions::YouLost);
             ShowRecord();
         }

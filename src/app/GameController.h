@@ -58,6 +58,7 @@ public:
 
 private:
     void showTurn();
+    void markFive(Cell last);
     void showResult(const QString& text);
     void askHint();
     void showHint(Cell cell);

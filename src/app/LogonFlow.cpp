@@ -8,6 +8,7 @@
 #include "link/LinkError.h"
 #include "ui/LogonDialog.h"
 #include "ui/MainWindow.h"
+#include "ui/ScreenCentre.h"
 
 #include "Version.h"
 
@@ -51,6 +52,7 @@ void LogonFlow::open() {
     delete frmLogon_.data();
     frmLogon_ = new LogonDialog;
     LogonDialog& d = *frmLogon_;
+    BelongTo(d, window_);
     connect(&d, &LogonDialog::hostChosen, this, &LogonFlow::optServer_Click);
     connect(&d, &LogonDialog::joinChosen, this, &LogonFlow::optClient_Click);
     connect(&d, &LogonDialog::confirmed, this, &LogonFlow::cmdOK_Click);
@@ -125,6 +127,8 @@ void LogonFlow::cmdOK_Click(const QString& name, const QString& address) {
     frmLogon_->hide();
     frmLogon_->deleteLater();
     frmLogon_ = nullptr;
+    // The keyboard goes to the board, also where no window manager hands it on.
+    window_.activateWindow();
     game_.NewGame();
 }
 

@@ -1,5 +1,7 @@
 #include "game/CheckFive.h"
 
+#include <algorithm>
+
 namespace kelvane {
 namespace {
 
@@ -34,6 +36,30 @@ int CheckFive(const Board& board, int color) {
     const bool found = anyWindow(board, +1, +1, color) || anyWindow(board, -1, +1, color) ||
                        anyWindow(board, 0, +1, color) || anyWindow(board, +1, 0, color);
     return found ? color : 0;
+}
+
+std::optional<std::pair<Cell, Cell>> WinningLine(const Board& board, Cell through) {
+    if (!Board::contains(through.column, through.row))
+        return std::nullopt;
+    const int color = board.at(through.column, through.row);
+    if (color != Black && color != White)
+        return std::nullopt;
+    constexpr Cell Steps[] = {{1, 0}, {0, 1}, {1, 1}, {-1, 1}};
+    for (const Cell step : Steps) {
+        const auto runEnd = [&](int sign) {
+            Cell end = through;
+            for (Cell next{end.column + sign * step.column, end.row + sign * step.row};
+                 Board::contains(next.column, next.row) && board.at(next.column, next.row) == color;
+                 next = {next.column + sign * step.column, next.row + sign * step.row})
+                end = next;
+            return end;
+        };
+        const Cell first = runEnd(-1);
+        const Cell last = runEnd(+1);
+        if (std::max(last.column - first.column, last.row - first.row) >= 4)
+            return std::pair{first, last};
+    }
+    return std::nullopt;
 }
 
 } // namespace kelvane

@@ -141,7 +141,7 @@ void MainWindow::nameForScreenReaders() {
     txtMsg->setAccessibleName("对话内容");
     txtMsg->setAccessibleDescription("输入要发送给对方的一句话");
     picBoard->setAccessibleName("棋盘");
-    picBoard->setAccessibleDescription("十五乘十五的棋盘，点击空格落子");
+    picBoard->setAccessibleDescription("十五乘十五的棋盘，点击空格落子，或用方向键选格、回车落子");
     picBlock->setAccessibleName("棋子图样");
     lblStatus->setAccessibleTitle("连线状态");
 }
@@ -293,11 +293,46 @@ void MainWindow::setStatus(const QString& caption) {
 }
 
 void MainWindow::setStatusReason(const QString& reason) {
-    lblStatus->setReason(reason);
+    statusReason_ = reason;
+    showTurn();
 }
 
+// A board that takes no move takes no focus either, and Qt hands the focus on. When the
+// player has not moved it since, the board takes it back with the turn, so that keyboard
+// play goes on from the same cell.
 void MainWindow::setTurn(bool myTurn) {
+    const bool boardHadFocus = focusWidget() == picBoard;
     picBoard->setEnabled(myTurn);
+    if (!myTurn && boardHadFocus) {
+        focusLeftTo_ = focusWidget();
+    } else if (myTurn && focusLeftTo_) {
+        if (focusWidget() == focusLeftTo_)
+            picBoard->setFocus(Qt::OtherFocusReason);
+        focusLeftTo_ = nullptr;
+    }
+    myTurn_ = myTurn;
+    showTurn();
+}
+
+void MainWindow::setMover(int color) {
+    mover_ = color;
+    showTurn();
+}
+
+// Why the link is down comes first; while it is up, whose move it is.
+void MainWindow::showTurn() {
+    const QString side = mover_ == Black ? QStringLiteral("黑方") : QStringLiteral("白方");
+    const QString turn = mover_ == 0 ? QString()
+                         : myTurn_   ? QStringLiteral("轮到您了（%1）").arg(side)
+                                     : QStringLiteral("等待%1落子").arg(side);
+    lblStatus->setReason(statusReason_.isEmpty() ? turn : statusReason_);
+    picBoard->setPreviewColor(myTurn_ ? mover_ : 0);
+    if (turn != turnNews_) {
+        turnNews_ = turn;
+        if (!turn.isEmpty())
+            picBoard->announce(lastMove_.isEmpty() ? turn
+                                                   : lastMove_ + QStringLiteral("，") + turn);
+    }
 }
 
 void MainWindow::setBlackPlayer(const QString& caption) {
@@ -335,10 +370,25 @@ void MainWindow::setChatLimit(int characters) {
 
 void MainWindow::showStones(const Board& board, std::optional<Cell> latest) {
     picBoard->showStones(board, latest);
+    if (latest) {
+        const int color = board.at(latest->column, latest->row);
+        // Told together with the turn that it brings.
+        lastMove_ = (color == Black ? QStringLiteral("黑方") : QStringLiteral("白方")) +
+                    QStringLiteral("下在 ") + BoardPicture::CellName(*latest);
+    }
+}
+
+void MainWindow::markFive(std::pair<Cell, Cell> ends) {
+    picBoard->markFive(ends);
+    picBoard->announce(
+        (picBoard->stoneAt(ends.first) == Black ? QStringLiteral("黑方") : QStringLiteral("白方")) +
+        QStringLiteral("连成五子，从 %1 到 %2")
+            .arg(BoardPicture::CellName(ends.first), BoardPicture::CellName(ends.second)));
 }
 
 void MainWindow::clearBoard() {
     picBoard->clearPicture();
+    lastMove_.clear();
 }
 
 void MainWindow::setComputerAvailable(bool available) {

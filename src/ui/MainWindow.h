@@ -3,6 +3,7 @@
 #include "game/Board.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 
 #include <optional>
@@ -41,6 +42,9 @@ public:
     void setStatusReason(const QString& reason);
     // Whether the board takes clicks: it is this side's turn.
     void setTurn(bool myTurn);
+    // The colour to move, or 0 while nobody can: the status line's tooltip says whose move
+    // it is, a screen reader hears it, and the pointer previews this side's stone.
+    void setMover(int color);
     void setBlackPlayer(const QString& caption);
     void setWhitePlayer(const QString& caption);
     void setRecord(const QString& black, const QString& white);
@@ -50,7 +54,10 @@ public:
     void setPeerLine(const QString& line);
     // The longest chat line the box takes; what is pasted beyond it is refused visibly.
     void setChatLimit(int characters);
+    // `latest` is the peer's newest stone, which a screen reader hears of.
     void showStones(const Board& board, std::optional<Cell> latest = std::nullopt);
+    // Marks the five of a decided game, from its first stone to its last.
+    void markFive(std::pair<Cell, Cell> ends);
     void clearBoard();
     // Whether "和电脑下" can act now.
     void setComputerAvailable(bool available);
@@ -90,6 +97,7 @@ private:
     void orderFocusChain();
     void nameForScreenReaders();
     void setClientSize(int width, int height);
+    void showTurn();
     void picBoard_MouseUp(Qt::MouseButton button, QPointF position);
     void SendTalk();
 
@@ -115,6 +123,13 @@ private:
     // The stone strip; it lies beneath picBoard and is never seen.
     QLabel* picBlock = nullptr;
     CaptionLabel* lblStatus = nullptr;
+    QString statusReason_;
+    bool myTurn_ = true;
+    int mover_ = 0;
+    QString lastMove_;
+    QString turnNews_;
+    // Where Qt sent the focus when the board stopped taking moves.
+    QPointer<QWidget> focusLeftTo_;
 
     QMenu* mnuFileBar = nullptr;
     QAction* mnuNew = nullptr;

@@ -45,6 +45,10 @@ QImage StoneStrip() {
     return LoadPixels(":/pictures/stones.argb", QImage::Format_RGB32);
 }
 
+QImage StoneStrip2x() {
+    return LoadPixels(":/pictures/stones@2x.argb", QImage::Format_RGB32);
+}
+
 QIcon ProgramIcon() {
     return QIcon(QPixmap::fromImage(
         LoadPixels(":/pictures/icon.argb", QImage::Format_ARGB32_Premultiplied)));

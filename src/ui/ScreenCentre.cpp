@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QScreen>
 #include <QWidget>
+#include <QWindow>
 
 namespace kelvane {
 
@@ -13,7 +14,10 @@ void CentreOnScreen(QWidget& window) {
     if (screen == nullptr)
         return;
     QRect frame = window.frameGeometry();
-    frame.moveCenter(screen->availableGeometry().center());
+    const QWindow* handle = window.windowHandle();
+    const QWindow* owner = handle ? handle->transientParent() : nullptr;
+    frame.moveCenter(owner && owner->isVisible() ? owner->frameGeometry().center()
+                                                 : screen->availableGeometry().center());
     window.move(frame.topLeft());
 }
 
@@ -37,6 +41,12 @@ protected:
 
 void CentreWhenFirstShown(QWidget& window) {
     window.installEventFilter(new FirstShowCentring(&window));
+}
+
+void BelongTo(QWidget& dialog, QWidget& owner) {
+    dialog.winId();
+    owner.winId();
+    dialog.windowHandle()->setTransientParent(owner.windowHandle());
 }
 
 } // namespace kelvane

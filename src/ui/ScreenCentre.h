@@ -9,4 +9,10 @@ namespace kelvane {
 // leave it where the user put it.
 void CentreWhenFirstShown(QWidget& window);
 
+// Makes the top-level `dialog` belong to `owner` without becoming its child (which would
+// share the owner's disabled state): transient for it, so that window managers and Wayland
+// compositors keep it over the owner and give it no taskbar entry, and centred on the owner
+// rather than the screen while the owner is shown.
+void BelongTo(QWidget& dialog, QWidget& owner);
+
 } // namespace kelvane

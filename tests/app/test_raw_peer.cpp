@@ -140,6 +140,47 @@ private slots:
         QCOMPARE(player.stones(), 10);
     }
 
+    // The keyboard alone plays a whole game. Shift+Tab brings the focus to the board, whose
+    // cursor starts at H8; the arrows, Home, End, Page Up and Page Down move it; Enter and
+    // Space play there as a click would, onto a stone not at all; with each turn the board
+    // takes the focus back.
+    void aWholeGameByKeyboard() {
+        RawJoiner side;
+        TestPlayer& player = side.player;
+        QTRY_VERIFY(side.ready());
+        auto* board = player.control<BoardPicture>("picBoard");
+        player.window().activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&player.window()));
+        player.control("txtMsg")->setFocus();
+        const auto press = [](std::initializer_list<Qt::Key> keys, int times = 1) {
+            for (int i = 0; i < times; ++i)
+                for (Qt::Key key : keys)
+                    QTest::keyClick(QApplication::focusWidget(), key);
+        };
+        press({Qt::Key_Backtab});
+        QVERIFY(board->hasFocus());
+        QCOMPARE(board->cursor(), (Cell{8, 8}));
+        press({Qt::Key_Return});
+        QCOMPARE(side.received(3), hex("310808"));
+        // White answers down column A while black plays along row 8, by way of every edge.
+        for (int row = 1; row <= 4; ++row) {
+            side.send(QByteArray("1") + char(1) + char(row));
+            QTRY_VERIFY(player.myTurn() && board->hasFocus());
+            if (row == 2) {
+                press({Qt::Key_Enter}); // onto the stone at I8: nothing
+                press({Qt::Key_End, Qt::Key_PageUp});
+                QCOMPARE(board->cursor(), (Cell{15, 1}));
+                press({Qt::Key_PageDown, Qt::Key_Home});
+                QCOMPARE(board->cursor(), (Cell{1, 15}));
+                press({Qt::Key_Right}, 8);
+                press({Qt::Key_Up}, 7);
+            }
+            press({Qt::Key_Right, row == 1 ? Qt::Key_Space : Qt::Key_Return});
+            QCOMPARE(side.received(3), QByteArray("1") + char(8 + row) + char(8));
+        }
+        QCOMPARE(player.boxes.texts, QStringList{QStringLiteral("你赢了，继续努力。")});
+    }
+
     // The window takes clicks while a move's sound plays. A new game started while the
     // peer's winning move sounds first shows its stone and the loss; leaving while our own
     // move sounds first shows what the peer said just before, and sends no move.

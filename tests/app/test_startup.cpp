@@ -28,6 +28,21 @@ private slots:
         QCOMPARE(QApplication::activeWindow(), player.logon());
     }
 
+    // The logon dialog is transient for the main window and centred on it; the wayland
+    // session runs this under a compositor, which places windows itself.
+    void theLogonDialogBelongsToTheMainWindow() {
+        TestPlayer player;
+        QVERIFY(QTest::qWaitForWindowExposed(&player.window()));
+        QVERIFY(QTest::qWaitForWindowExposed(player.logon()));
+        QCOMPARE(player.logon()->windowHandle()->transientParent(), player.window().windowHandle());
+        if (QGuiApplication::platformName() == QLatin1String("wayland"))
+            return;
+        player.window().move(player.window().pos() + QPoint(-40, 30));
+        player->logon().open();
+        QCOMPARE(player.logon()->frameGeometry().center(),
+                 player.window().frameGeometry().center());
+    }
+
     // By its End button or by the window manager, the dialog ends the program at once.
     void endingFromTheDialogEndsAtOnce() {
         for (bool byButton : {true, false}) {

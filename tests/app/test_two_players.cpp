@@ -71,6 +71,15 @@ struct Match {
     }
 };
 
+// Whether the five's line crosses the middle of the cell: red over its stone.
+bool markedAt(TestPlayer& side, int column, int row) {
+    const QColor shown = side.control("picBoard")
+                             ->grab()
+                             .toImage()
+                             .pixelColor(4 + 21 * (column - 1) + 9, 3 + 20 * (row - 1) + 9);
+    return shown.red() > 150 && shown.green() < 100 && shown.blue() < 100;
+}
+
 // The kelvane-bot this process started, found by its parent in /proc; 0 when there is none.
 int botChild() {
     const QByteArray parent =
@@ -117,10 +126,13 @@ private slots:
         QTRY_COMPARE(match.records(),
                      QStringList(2, QStringLiteral("战绩： 1胜 0败 / 战绩： 0胜 1败")));
         QVERIFY(!match.black.myTurn() && !match.white.myTurn());
+        QVERIFY(markedAt(match.black, 1, 3) && markedAt(match.white, 1, 3));
+        QVERIFY(!markedAt(match.white, 2, 3));
 
-        // One decided game: white opens the next, whoever asks for it.
+        // One decided game: white opens the next, whoever asks for it. The mark goes.
         match.black.click("cmdNew");
         QVERIFY(match.opens(match.white));
+        QVERIFY(!markedAt(match.black, 1, 3) && !markedAt(match.white, 1, 3));
         QCOMPARE(match.white.stones(), 0);
         QVERIFY(match.wins(match.white, 15, 13));
         QTRY_COMPARE(match.black.boxes.texts, (QStringList{Won, Lost}));
@@ -198,7 +210,7 @@ private slots:
         hint->trigger();
         QTRY_VERIFY(picture->hint());
         const Cell hinted = *picture->hint();
-        QCOMPARE(picture->accessibleDescription(),
+        QCOMPARE(picture->news(),
                  QStringLiteral("提示：%1%2").arg(QChar(u'A' + hinted.column - 1)).arg(hinted.row));
         QVERIFY(black.stones() == 2 && black.cell(hinted.column, hinted.row) == 0);
         black.clickCell(hinted.column, hinted.row);

@@ -34,7 +34,8 @@ int referenceFive(const Board& board, int color) {
 
 } // namespace
 
-// Every start cell in every direction, so the edges and corners are all included.
+// Every start cell in every direction, so the edges and corners are all included; the line
+// through any of the five runs from its first stone to its last.
 TEST(CheckFive, FindsFiveInEveryDirectionFromEveryCell) {
     for (const auto& step : Steps)
         for (int c = 1; c <= BoardSize; ++c)
@@ -44,6 +45,10 @@ TEST(CheckFive, FindsFiveInEveryDirectionFromEveryCell) {
                 const Board board = lineOf(White, c, r, step[0], step[1], 5);
                 ASSERT_EQ(CheckFive(board, White), White) << c << "," << r;
                 ASSERT_EQ(CheckFive(board, Black), 0);
+                const std::pair ends{Cell{c, r}, Cell{c + 4 * step[0], r + 4 * step[1]}};
+                for (int k = 0; k < 5; ++k)
+                    ASSERT_EQ(WinningLine(board, {c + k * step[0], r + k * step[1]}), ends);
+                ASSERT_FALSE(WinningLine(lineOf(White, c, r, step[0], step[1], 4), {c, r}));
             }
 }
 

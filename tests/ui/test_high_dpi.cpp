@@ -1,6 +1,6 @@
 // The board picture on a screen of two device pixels per pixel: a click anywhere in a cell
-// lands in that cell, and the board and its stones are drawn each pixel as a sharp 2 x 2
-// block, the opponent's latest stone highlighted until the next showing.
+// lands in that cell, and the stones are drawn as sharp as the text, the opponent's latest
+// stone highlighted until the next showing.
 #include "ui/BoardPicture.h"
 #include "ui/MainWindow.h"
 #include "ui/Pictures.h"
@@ -28,17 +28,18 @@ void ClickAtDevicePixel(QWidget& window, QPoint devicePixel) {
 }
 
 // The board bitmap with sprites of the stone strip over it: {strip x, column, row}. The strip
-// holds black, white, highlighted black and highlighted white, 21 pixels apart.
-QImage BitmapWith(std::initializer_list<std::tuple<int, int, int>> sprites) {
-    QImage expected = BoardBitmap();
+// holds black, white, highlighted black and highlighted white, 21 pixels apart. At scale 2
+// the board's pixels are doubled and the stones come from the strip drawn at 2x.
+QImage BitmapWith(std::initializer_list<std::tuple<int, int, int>> sprites, int scale = 1) {
+    QImage expected = BoardBitmap().scaled(BoardBitmap().size() * scale);
+    const QImage strip = scale == 1 ? StoneStrip() : StoneStrip2x();
     QPainter painter(&expected);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
     for (const auto& [stripX, column, row] : sprites)
-        painter.drawImage(3 + 21 * (column - 1), 2 + 20 * (row - 1),
-                          StoneStrip().copy(stripX, 0, 21, 20));
+        painter.drawImage(QPoint(3 + 21 * (column - 1), 2 + 20 * (row - 1)) * scale,
+                          strip.copy(stripX * scale, 0, 21 * scale, 20 * scale));
     return expected;
 }
-
 } // namespace
 
 class TestHighDpi : public QObject {
@@ -71,7 +72,8 @@ private slots:
         }
     }
 
-    // Nothing is smoothed. A highlighted stone is drawn plainly by the next showing; a stone
+    // The stones are drawn for the screen's two device pixels, the board's own pixels doubled,
+    // nothing smoothed. A highlighted stone is drawn plainly by the next showing; a stone
     // gone from the board stays drawn until the picture is cleared.
     void theStonesAreCrispAndTheLatestIsHighlightedUntilTheNextShowing() {
         MainWindow w;
@@ -82,12 +84,11 @@ private slots:
         board.set(15, 15, BlackStone);
         board.set(8, 8, WhiteStone);
         w.showStones(board, Cell{15, 15});
-        QImage framed(picture->size(), QImage::Format_RGB32);
+        QImage framed(picture->size() * Ratio, QImage::Format_RGB32);
         framed.fill(Qt::black);
-        QPainter(&framed).drawImage(1, 1, BitmapWith({{42, 15, 15}, {21, 8, 8}}));
-        QImage blocks = framed.scaled(framed.size() * Ratio);
-        blocks.setDevicePixelRatio(Ratio);
-        QCOMPARE(picture->grab().toImage().convertToFormat(QImage::Format_RGB32), blocks);
+        QPainter(&framed).drawImage(Ratio, Ratio, BitmapWith({{42, 15, 15}, {21, 8, 8}}, Ratio));
+        framed.setDevicePixelRatio(Ratio);
+        QCOMPARE(picture->grab().toImage().convertToFormat(QImage::Format_RGB32), framed);
 
         board.set(8, 8, Empty);
         board.set(9, 8, WhiteStone);

@@ -1,6 +1,7 @@
 // Which button Enter and Esc press in the three windows, heard through the windows' signals.
 // Where each control lands on screen is sampled by the black-box checks.
 #include "ui/AboutBox.h"
+#include "ui/BoardPicture.h"
 #include "ui/LogonDialog.h"
 #include "ui/MainWindow.h"
 
@@ -39,7 +40,7 @@ class TestWindows : public QObject {
 private slots:
     // The outer size leaves a fixed window that shows every control whole. The board takes
     // the first focus, or the chat box while the board is off; Enter sends the line, as
-    // typed, unless another button has the focus.
+    // typed, unless another button or the board, which plays at its cursor, has the focus.
     void mainWindowEnterSendsUnlessAnotherButtonHasTheFocus() {
         MainWindow boardOff;
         boardOff.setTurn(false);
@@ -55,6 +56,8 @@ private slots:
         connect(&w, &MainWindow::chatSubmitted, [&](const QString& line) { heard << line; });
         connect(&w, &MainWindow::newGameRequested, [&] { heard << "new"; });
         connect(&w, &MainWindow::exitRequested, [&] { heard << "exit"; });
+        connect(&w, &MainWindow::cellClicked,
+                [&](Cell cell) { heard << BoardPicture::CellName(cell); });
         QTest::keyClicks(w.findChild<QWidget*>("txtMsg"), " hi ");
         QCOMPARE(Press(w, heard,
                        {{"txtMsg", Qt::Key_Return},
@@ -62,9 +65,46 @@ private slots:
                         {"picBoard", Qt::Key_Return},
                         {"cmdNew", Qt::Key_Return},
                         {"cmdExit", Qt::Key_Enter}}),
-                 QStringList({" hi ", " hi ", " hi ", "new", "exit"}));
+                 QStringList({" hi ", " hi ", "H8", "new", "exit"}));
         w.findChild<QWidget*>("cmdSend")->setEnabled(false);
         QCOMPARE(Press(w, heard, {{"txtMsg", Qt::Key_Return}}), QStringList());
+    }
+
+    // In this side's turn a translucent stone of its colour follows the pointer over the
+    // empty cells; out of turn there is none, the pointer waits, and the status line's tooltip
+    // says whose move it is.
+    void theBoardShowsWhoseMoveItIs() {
+        MainWindow w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        auto* board = w.findChild<BoardPicture*>("picBoard");
+        // Where a stone would lie in cell (c, 4), off the board's lines.
+        const auto at = [](int c) { return QPoint(4 + 21 * (c - 1) + 12, 3 + 60 + 12); };
+        const auto lightness = [&](int c) {
+            return board->grab().toImage().pixelColor(at(c)).lightness();
+        };
+        const auto point = [&](int c) {
+            QTest::mouseMove(w.windowHandle(), board->mapTo(&w, at(c)));
+        };
+        const int bare = lightness(4);
+        Board stones;
+        stones.set(5, 4, WhiteStone);
+        w.showStones(stones);
+        const int stone = lightness(5);
+        for (int color : {Black, White}) {
+            w.setMover(color);
+            w.setTurn(true);
+            point(4);
+            QTRY_VERIFY(color == Black ? lightness(4) < bare - 40 : lightness(4) > bare + 10);
+            point(5);
+            QTRY_COMPARE(lightness(4), bare);
+            QCOMPARE(lightness(5), stone);
+        }
+        w.setTurn(false);
+        point(4);
+        QTRY_COMPARE(w.windowHandle()->cursor().shape(), Qt::WaitCursor);
+        QCOMPARE(lightness(4), bare);
+        QVERIFY(w.findChild<QWidget*>("lblStatus")->toolTip().contains("等待白方落子"));
     }
 
     // Focus starts in the name box; Enter confirms unless End has the focus; Esc does
