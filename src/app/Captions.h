@@ -57,20 +57,26 @@ inline const QString RouterShared =
     QStringLiteral("路由器的外部地址%1不是公网地址，而是网络供应商让多户人家共用的");
 inline const QString OutsideCannotJoin =
     QStringLiteral("，家庭网络以外的朋友连不进来；同一网络里的朋友照样可以加入");
-inline const QString OutsideByIPv6 = QStringLiteral("，外面的朋友可以用 IPv6 地址 %1 或者同一个 VPN 连进来。");
+inline const QString OutsideByIPv6 =
+    QStringLiteral("，外面的朋友可以用 IPv6 地址 %1 或者同一个 VPN 连进来。");
 inline const QString OutsideByVpn = QStringLiteral("，外面的朋友可以和你加入同一个 VPN 再连进来。");
+
+// What still works when the router does not forward the port, with the first global IPv6
+// address among `own` if there is one.
+inline QString OutsideStill(const QStringList& own) {
+    for (const QString& entry : own) {
+        const QHostAddress ip(entry.section(QChar(0xFF08), 0, 0));
+        if (ip.protocol() == QAbstractSocket::IPv6Protocol && ip.isGlobal() &&
+            !ip.isUniqueLocalUnicast())
+            return OutsideCannotJoin + OutsideByIPv6.arg(ip.toString());
+    }
+    return OutsideCannotJoin + OutsideByVpn;
+}
 
 // Every address a friend can use while the host waits, best first: the router's outside
 // address, then this machine's own. `own` is as SocketLink::allAddresses() gives it.
 inline QString HostAddresses(RouterAnswer answer, const QString& outside, quint16 port,
                              const QStringList& own) {
-    QString global6;
-    for (const QString& entry : own) {
-        const QHostAddress ip(entry.section(QChar(0xFF08), 0, 0));
-        if (global6.isEmpty() && ip.protocol() == QAbstractSocket::IPv6Protocol &&
-            ip.isGlobal() && !ip.isUniqueLocalUnicast())
-            global6 = ip.toString();
-    }
     const QString number = QString::number(port);
     QString note;
     switch (answer) {
@@ -83,16 +89,17 @@ inline QString HostAddresses(RouterAnswer answer, const QString& outside, quint1
         note = RouterOpened.arg(outside);
         break;
     case RouterAnswer::NoRouter:
+        note = RouterNone.arg(number) + OutsideStill(own);
+        break;
     case RouterAnswer::Refused:
+        note = RouterRefused.arg(number) + OutsideStill(own);
+        break;
     case RouterAnswer::Taken:
+        note = RouterTaken.arg(number) + OutsideStill(own);
+        break;
     case RouterAnswer::Shared:
-        note = answer == RouterAnswer::NoRouter  ? RouterNone.arg(number)
-               : answer == RouterAnswer::Refused ? RouterRefused.arg(number)
-               : answer == RouterAnswer::Taken   ? RouterTaken.arg(number)
-                                                 : RouterShared.arg(outside.isEmpty() ? QString()
-                                                                    : QLatin1Char(' ') + outside + QLatin1Char(' '));
-        note += OutsideCannotJoin +
-                (global6.isEmpty() ? OutsideByVpn : OutsideByIPv6.arg(global6));
+        note = RouterShared.arg(outside.isEmpty() ? QString() : u' ' + outside + u' ') +
+               OutsideStill(own);
         break;
     }
     if (!own.isEmpty())

@@ -78,9 +78,9 @@ void Player::forwardPort(bool waiting) {
 void Player::showHostAddresses() {
     if (!services_.ports || model_.link() != LinkState::Waiting)
         return;
-    frmMain_->setStatusReason(captions::HostAddresses(
-        services_.ports->answer(), services_.ports->outsideAddress(),
-        session_->socket().ListeningPort(), SocketLink::allAddresses()));
+    frmMain_->setStatusReason(
+        captions::HostAddresses(services_.ports->answer(), services_.ports->outsideAddress(),
+                                session_->socket().ListeningPort(), SocketLink::allAddresses()));
 }
 
 void Player::startComputer() {

@@ -7,13 +7,13 @@ namespace kelvane {
 
 // What the router made of the request to forward the game port to this machine.
 enum class RouterAnswer {
-    None,    // nothing asked for, or the host stopped waiting
-    Asking,  // looking for the router, or waiting for its answer
-    Opened,  // the port is forwarded: friends outside join at outsideAddress()
+    None,     // nothing asked for, or the host stopped waiting
+    Asking,   // looking for the router, or waiting for its answer
+    Opened,   // the port is forwarded: friends outside join at outsideAddress()
     NoRouter, // no router answered, neither UPnP IGD nor NAT-PMP
-    Refused, // a router answered but would not forward the port
-    Taken,   // the router already forwards the port to another machine, and keeps doing so
-    Shared,  // the router's own outside address is private or shared among the provider's homes
+    Refused,  // a router answered but would not forward the port
+    Taken,    // the router already forwards the port to another machine, and keeps doing so
+    Shared,   // the router's own outside address is private or shared among the provider's homes
 };
 
 // Forwarding the game port on the home router while the host waits for a joiner, so that a

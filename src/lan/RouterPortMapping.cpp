@@ -42,7 +42,7 @@ bool Unreachable(const QString& address) {
     if (a.protocol() != QAbstractSocket::IPv4Protocol)
         return true;
     static const std::pair<const char*, int> Closed[] = {
-        {"0.0.0.0", 8},     {"10.0.0.0", 8},     {"100.64.0.0", 10}, {"127.0.0.0", 8},
+        {"0.0.0.0", 8},      {"10.0.0.0", 8},    {"100.64.0.0", 10}, {"127.0.0.0", 8},
         {"169.254.0.0", 16}, {"172.16.0.0", 12}, {"192.168.0.0", 16}};
     return std::any_of(std::begin(Closed), std::end(Closed), [&](const auto& net) {
         return a.isInSubnet(QHostAddress(QString::fromLatin1(net.first)), net.second);
@@ -65,7 +65,8 @@ int Await(natpmp_t& natpmp, natpmpresp_t& response, int ms) {
         getnatpmprequesttimeout(&natpmp, &retry);
         const long long untilRetry = retry.tv_sec * 1000LL + retry.tv_usec / 1000 + 1;
         pollfd socket{natpmp.s, POLLIN, 0};
-        ::poll(&socket, 1, static_cast<int>(std::clamp(untilRetry, 1LL, static_cast<long long>(left))));
+        ::poll(&socket, 1,
+               static_cast<int>(std::clamp(untilRetry, 1LL, static_cast<long long>(left))));
     }
 }
 
@@ -203,15 +204,14 @@ bool RouterPortMapping::Worker::mapUpnp(quint16 port, RouterAnswer& answer, QStr
     if (outside.isEmpty() || Unreachable(outside)) {
         answer = outside.isEmpty() ? RouterAnswer::Refused : RouterAnswer::Shared;
     } else if (UPNP_GetSpecificPortMappingEntry(control, service, number, "TCP", nullptr, client,
-                                                inPort, description, enabled, lease) ==
-                   UPNPCOMMAND_SUCCESS &&
+                                                inPort, description, enabled,
+                                                lease) == UPNPCOMMAND_SUCCESS &&
                std::strcmp(client, h.lan) != 0) {
         answer = RouterAnswer::Taken;
     } else {
-        const int added =
-            UPNP_AddPortMapping(control, service, number, number, h.lan, "Kelvane", "TCP", nullptr,
-                                QByteArray::number(LeaseSeconds));
-        answer = added == UPNPCOMMAND_SUCCESS ? RouterAnswer::Opened
+        const int added = UPNP_AddPortMapping(control, service, number, number, h.lan, "Kelvane",
+                                              "TCP", nullptr, QByteArray::number(LeaseSeconds));
+        answer = added == UPNPCOMMAND_SUCCESS      ? RouterAnswer::Opened
                  : added == ConflictInMappingEntry ? RouterAnswer::Taken
                                                    : RouterAnswer::Refused;
         qCDebug(lcRouter) << "UPnP AddPortMapping" << added << "for" << h.lan;
@@ -282,8 +282,8 @@ RouterAnswer RouterPortMapping::Worker::renew() {
                                       QByteArray::number(LeaseSeconds)) == UPNPCOMMAND_SUCCESS;
     } else if (held.way == Held::Way::NatPmp) {
         natpmpresp_t response{};
-        renewed = sendnewportmappingrequest(&held.natpmp, NATPMP_PROTOCOL_TCP, held.port,
-                                            held.port, LeaseSeconds) >= 0 &&
+        renewed = sendnewportmappingrequest(&held.natpmp, NATPMP_PROTOCOL_TCP, held.port, held.port,
+                                            LeaseSeconds) >= 0 &&
                   Await(held.natpmp, response, NatPmpWaitMs) >= 0 &&
                   response.pnu.newportmapping.mappedpublicport == held.port;
     }
