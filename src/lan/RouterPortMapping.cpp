@@ -27,7 +27,8 @@ using std::chrono::milliseconds;
 
 constexpr int LeaseSeconds = 3600;
 constexpr auto RenewAfter = std::chrono::seconds(LeaseSeconds / 2);
-constexpr int DiscoverMs = 2000;
+// Per kind of device searched for; routers answer within a second when asked so.
+constexpr int DiscoverMs = 1000;
 constexpr int NatPmpWaitMs = 2000;
 // On the way out the removal gets one short try: the program is not kept alive for it.
 constexpr int LastRemovalMs = 800;
@@ -305,6 +306,7 @@ void RouterPortMapping::Worker::remove(int waitMs) {
             Await(held.natpmp, response, waitMs);
         closenatpmp(&held.natpmp);
     }
+    qCDebug(lcRouter) << "removed";
     held = Held{};
 }
 
