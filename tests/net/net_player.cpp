@@ -12,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QSocketNotifier>
 #include <cstdio>
+#include <cstdlib>
 #include <unistd.h>
 
 using namespace kelvane;
@@ -82,8 +83,9 @@ int main(int argc, char** argv) {
                 p->click("cmdExit");
                 p.reset();
                 ports.reset();
+                // Whatever the forwarding left running ends here, as with the real program.
                 say("ended", {});
-                return QApplication::quit();
+                std::_Exit(0);
             }
             if ((command == u"host" || command == u"join") && p->logon())
                 say("problem", p->in<QLineEdit>(p->logon(), "txtIP")->toolTip());
