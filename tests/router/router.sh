@@ -1,11 +1,12 @@
 #!/bin/bash
 # The host at home behind a real router, a friend outside: three network namespaces (home,
 # router, outside) joined by two virtual cables, NAT by nftables and a real miniupnpd.
-#   router.sh upnp|natpmp|none|shared NET_PLAYER
+#   router.sh upnp|natpmp|none|shared|taken NET_PLAYER
 # upnp, natpmp: the router forwards the game port while the host waits, and only then, by UPnP
 # or with UPnP off by NAT-PMP; the friend joins at the outside address the host's note gives.
 # none: no daemon on the router; shared: the router's outside address is the provider's
-# (100.64/10). The note says so. Throughout, the host's window is never held.
+# (100.64/10); taken: the router forwards the port to another machine already, and goes on
+# doing so. The note says so. Throughout, the host's window is never held.
 set -u
 scenario=$1 player=$2
 PATH=$PATH:/usr/sbin:/sbin
@@ -75,7 +76,7 @@ listening_ip=kr$$
 http_port=0
 enable_upnp=$([[ $scenario == natpmp ]] && echo no || echo yes)
 enable_natpmp=yes
-secure_mode=yes
+secure_mode=$([[ $scenario == taken ]] && echo no || echo yes)
 uuid=6b3e0f4e-5d5b-4c8e-9a57-$(printf %012x $$)
 allow 1024-65535 192.168.77.0/24 1024-65535
 deny 0-65535 0.0.0.0/0 0-65535
@@ -87,6 +88,10 @@ CONF
     until grep -q 'NAT-PMP' "$dir/miniupnpd.err"; do (($(now) < end)) || fail "no miniupnpd"; sleep 0.05; done
 fi
 
+if [[ $scenario == taken ]]; then
+    command -v upnpc >/dev/null || skip "no upnpc"
+    ip netns exec $h upnpc -a 192.168.77.3 5238 5238 TCP >"$dir/upnpc.out" || fail "upnpc"
+fi
 start host $h --router
 say host "host 甲"
 outside="$waiting[^$T]*外的朋友用这个地址加入：$net.1 "
@@ -113,6 +118,13 @@ none) await host "$waiting[^$T]*路由器没有回应.*同一网络里的朋友.
 shared)
     await host "$waiting[^$T]*不是公网地址.*同一网络里的朋友.*VPN.*192\.168\.77\.2" "$(deadline 30)"
     ! forwarded || fail "forwarded behind the provider's NAT"
+    ;;
+taken)
+    await host "$waiting[^$T]*已经把端口 5238 转给网络里的另一台电脑.*192\.168\.77\.2" "$(deadline 30)"
+    say host link; say host "host 甲"; await host "$waiting" "$(deadline 10)"; say host link
+    await host '^status 尚未连线' "$(deadline 10)"
+    ip netns exec $r nft list chain inet filter prerouting_miniupnpd | grep -q 192.168.77.3 ||
+        fail "the other machine's forwarding went"
     ;;
 esac
 ! grep '^stall' "$dir/host.out" || fail "the host's window was held"
