@@ -141,7 +141,8 @@ void RouterPortMapping::Worker::run() {
                 report(current, answer, outside);
             }
         } else if (held.port) {
-            report(current, renew(), held.outside);
+            const RouterAnswer answer = renew();
+            report(current, answer, held.outside);
         }
         renewAt = Clock::now() + RenewAfter;
         lock.lock();
