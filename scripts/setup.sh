@@ -20,10 +20,14 @@ KELVANE_PACKAGES=(
     # The Debian package: what builds it, and what checks it as Debian does.
     dpkg-dev lintian appstream desktop-file-utils man-db
     libavahi-client-dev
+    libminiupnpc-dev libnatpmp-dev
+    # The router test: the router's NAT, and the tools to ask a router by hand.
+    nftables miniupnpc natpmpc
 )
-# The discovery test runs real avahi-daemons of its own. They come without recommends, so that
-# libnss-mdns does not rewrite the machine's /etc/nsswitch.conf.
-KELVANE_DAEMON_PACKAGES=(avahi-daemon)
+# The discovery test runs real avahi-daemons of its own, the router test a real miniupnpd. They
+# come without recommends, so that libnss-mdns does not rewrite the machine's
+# /etc/nsswitch.conf. miniupnpd-nftables brings no service of its own: nothing starts at install.
+KELVANE_DAEMON_PACKAGES=(avahi-daemon miniupnpd-nftables)
 # What the checks add: clang, libFuzzer and the sanitizer run-times, and the symbolizer that
 # names the lines in their reports.
 KELVANE_CHECK_PACKAGES=(clang libclang-rt-14-dev llvm-14)

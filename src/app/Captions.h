@@ -1,8 +1,11 @@
 #pragma once
 
 #include "game/GameModel.h"
+#include "lan/PortMapping.h"
 
+#include <QHostAddress>
 #include <QString>
+#include <QStringList>
 
 #include <algorithm>
 
@@ -51,5 +54,66 @@ inline const QString AnyAddress = QStringLiteral("0.0.0.0");
 inline const QString HostAddressNote = QStringLiteral("把这个地址告诉对方。这台电脑的全部地址：\n");
 inline const QString JoinAddressNote =
     QStringLiteral("主机的 IPv4 或 IPv6 地址，或者它的名字（例如 name.local）");
+
+// What the router made of forwarding the game port, as the waiting host's note says it.
+inline const QString RouterAsking = QStringLiteral("正在请路由器打开端口 %1……");
+inline const QString RouterOpened = QStringLiteral("家庭网络以外的朋友用这个地址加入：%1");
+inline const QString RouterNone = QStringLiteral("路由器没有回应打开端口 %1 的请求");
+inline const QString RouterRefused = QStringLiteral("路由器拒绝打开端口 %1");
+inline const QString RouterTaken = QStringLiteral("路由器已经把端口 %1 转给网络里的另一台电脑");
+inline const QString RouterShared =
+    QStringLiteral("路由器的外部地址%1不是公网地址，而是网络供应商让多户人家共用的");
+inline const QString OutsideCannotJoin =
+    QStringLiteral("，家庭网络以外的朋友连不进来；同一网络里的朋友照样可以加入");
+inline const QString OutsideByIPv6 =
+    QStringLiteral("，外面的朋友可以用 IPv6 地址 %1 或者同一个 VPN 连进来。");
+inline const QString OutsideByVpn = QStringLiteral("，外面的朋友可以和你加入同一个 VPN 再连进来。");
+
+// What still works when the router does not forward the port, with the first global IPv6
+// address among `own` if there is one.
+inline QString OutsideStill(const QStringList& own) {
+    for (const QString& entry : own) {
+        const QHostAddress ip(entry.section(QChar(0xFF08), 0, 0));
+        if (ip.protocol() == QAbstractSocket::IPv6Protocol && ip.isGlobal() &&
+            !ip.isUniqueLocalUnicast())
+            return OutsideCannotJoin + OutsideByIPv6.arg(ip.toString());
+    }
+    return OutsideCannotJoin + OutsideByVpn;
+}
+
+// Every address a friend can use while the host waits, best first: the router's outside
+// address, then this machine's own. `own` is as SocketLink::allAddresses() gives it.
+inline QString HostAddresses(RouterAnswer answer, const QString& outside, quint16 port,
+                             const QStringList& own) {
+    const QString number = QString::number(port);
+    QString note;
+    switch (answer) {
+    case RouterAnswer::None:
+        break;
+    case RouterAnswer::Asking:
+        note = RouterAsking.arg(number);
+        break;
+    case RouterAnswer::Opened:
+        note = RouterOpened.arg(outside);
+        break;
+    case RouterAnswer::NoRouter:
+        note = RouterNone.arg(number) + OutsideStill(own);
+        break;
+    case RouterAnswer::Refused:
+        note = RouterRefused.arg(number) + OutsideStill(own);
+        break;
+    case RouterAnswer::Taken:
+        note = RouterTaken.arg(number) + OutsideStill(own);
+        break;
+    case RouterAnswer::Shared:
+        note = RouterShared.arg(outside.isEmpty() ? QString() : u' ' + outside + u' ') +
+               OutsideStill(own);
+        break;
+    }
+    if (!own.isEmpty())
+        note += (note.isEmpty() ? QString() : QStringLiteral("\n")) + HostAddressNote +
+                own.join(QLatin1Char('\n'));
+    return note;
+}
 
 } // namespace kelvane::captions

@@ -1,4 +1,5 @@
 #include "lan/AvahiDiscovery.h"
+#include "lan/RouterPortMapping.h"
 #include "app/DesktopLauncher.h"
 #include "app/DisplayCheck.h"
 #include "app/Player.h"
@@ -40,7 +41,8 @@ int main(int argc, char* argv[]) {
     kelvane::QtModalDialogs dialogs;
     kelvane::DesktopLauncher launcher;
     kelvane::AvahiDiscovery discovery;
-    kelvane::Player player({sound, boxes, end, dialogs, launcher, &discovery});
+    kelvane::RouterPortMapping ports;
+    kelvane::Player player({sound, boxes, end, dialogs, launcher, &discovery, &ports});
     player.Main();
     return QApplication::exec();
 }

@@ -2,6 +2,7 @@
 
 #include "app/Captions.h"
 #include "lan/Discovery.h"
+#include "lan/PortMapping.h"
 #include "app/GameController.h"
 #include "app/HelpMenu.h"
 #include "app/LogonFlow.h"
@@ -29,6 +30,8 @@ Player::Player(PlayerServices services, quint16 gamePort, QObject* parent)
     // While the logon dialog is open it keeps the keyboard, as a modal dialog would.
     connect(&w, &MainWindow::activatedWhileDisabled, logon_.get(), &LogonFlow::raise);
     connect(game_.get(), &GameController::linkChanged, this, &Player::followLink);
+    if (services.ports)
+        connect(services.ports, &PortMapping::answerChanged, this, &Player::showHostAddresses);
     connect(&w, &MainWindow::computerRequested, this, &Player::startComputer);
     // Ends at once: no leave message, as the link is not up while the dialog is open.
     connect(logon_.get(), &LogonFlow::endRequested, this, [this] {
@@ -41,6 +44,8 @@ Player::~Player() {
     stopComputer();
     if (services_.discovery)
         services_.discovery->withdraw();
+    if (services_.ports)
+        services_.ports->close();
 }
 
 // The host is announced on the network while it waits for a joiner. The computer can be
@@ -49,12 +54,34 @@ void Player::followLink(LinkState state) {
     const bool waiting = state == LinkState::Waiting;
     frmMain_->setComputerAvailable(waiting || state == LinkState::NotConnected);
     game_->offerHints(state == LinkState::Connected && computerRunning());
+    forwardPort(waiting);
     if (!services_.discovery)
         return;
     if (waiting)
         services_.discovery->announce(logon_->hostName(), session_->socket().ListeningPort());
     else
         services_.discovery->withdraw();
+}
+
+// Only while the host waits does the router forward the game port: the joiner accepted,
+// the link left or the program ended, the forwarding goes, and the accepted link stays.
+void Player::forwardPort(bool waiting) {
+    if (!services_.ports)
+        return;
+    if (waiting)
+        services_.ports->open(session_->socket().ListeningPort());
+    else
+        services_.ports->close();
+    showHostAddresses();
+}
+
+// The waiting host's status note lists every address a friend can use, best first.
+void Player::showHostAddresses() {
+    if (!services_.ports || model_.link() != LinkState::Waiting)
+        return;
+    frmMain_->setStatusReason(
+        captions::HostAddresses(services_.ports->answer(), services_.ports->outsideAddress(),
+                                session_->socket().ListeningPort(), SocketLink::allAddresses()));
 }
 
 void Player::startComputer(int strength) {

@@ -16,6 +16,7 @@ class MainWindow;
 class Session;
 
 class Discovery;
+class PortMapping;
 
 struct PlayerServices {
     MoveSound& sound;
@@ -25,6 +26,8 @@ struct PlayerServices {
     Launcher& launcher;
     // Hosts announced and found on the network; none where there is no such service.
     Discovery* discovery = nullptr;
+    // The game port forwarded by the home router while the host waits; none without.
+    PortMapping* ports = nullptr;
 };
 
 // One player's whole program: the model, the windows, the link and the parts that tie them
@@ -52,6 +55,8 @@ private:
     void cmdLink_Click();
     void endProgram();
     void followLink(LinkState state);
+    void forwardPort(bool waiting);
+    void showHostAddresses();
     void startComputer(int strength);
     void stopComputer();
     bool computerRunning() const;

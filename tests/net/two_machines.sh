@@ -6,11 +6,9 @@ set -u
 player=$1
 [[ $EUID -eq 0 ]] && command -v ip >/dev/null || { echo "needs root and iproute2"; exit 77; }
 a=kva$$ b=kvb$$ dir=$(mktemp -d)
-declare -A tx pid pos
-line=
+source "$(dirname "$0")/players.sh"
 cleanup() {
-    for p in "${pid[@]}"; do kill "$p" 2>/dev/null; done
-    wait
+    stop_all
     ip netns del $a 2>/dev/null; ip netns del $b 2>/dev/null
     rm -rf "$dir"
 }
@@ -20,32 +18,6 @@ fail() {
     echo "FAIL: $*"
     for f in "$dir"/*.out; do echo "== $(basename "$f")"; cat "$f"; done
     exit 1
-}
-now() { echo $((${EPOCHREALTIME/./} / 1000)); } # ms
-deadline() { echo $(($(now) + $1 * 1000)); }
-
-# Player $1 in namespace $2.
-start() {
-    mkfifo "$dir/$1.in"
-    ip netns exec "$2" "$player" <"$dir/$1.in" >"$dir/$1.out" 2>"$dir/$1.err" &
-    pid[$1]=$!
-    exec {fd}>"$dir/$1.in"
-    tx[$1]=$fd pos[$1]=0
-}
-say() { printf '%s\n' "$2" >&"${tx[$1]}"; }
-stop() { say "$1" quit; wait "${pid[$1]}"; unset "pid[$1]"; }
-# Waits until the deadline $3 for a line of player $1, after the one last awaited, to match
-# $2; the line is left in $line.
-await() {
-    local hit
-    while :; do
-        if hit=$(tail -n +$((pos[$1] + 1)) "$dir/$1.out" | grep -n -m1 -E -- "$2"); then
-            pos[$1]=$((pos[$1] + ${hit%%:*})) line=${hit#*:}
-            return 0
-        fi
-        (($(now) < $3)) || fail "$1: no line like '$2' in time"
-        sleep 0.05
-    done
 }
 down=$'^status 尚未连线\t.' # with a reason
 

@@ -37,9 +37,9 @@ struct TestPlayer {
     FakeDiscovery discovery;
     std::unique_ptr<Player> player;
 
-    explicit TestPlayer(quint16 gamePort = 0)
-        : player(std::make_unique<Player>(PlayerServices{sound, boxes, end, dialogs, launcher, &discovery},
-                                          gamePort)) {
+    explicit TestPlayer(quint16 gamePort = 0, PortMapping* ports = nullptr)
+        : player(std::make_unique<Player>(
+              PlayerServices{sound, boxes, end, dialogs, launcher, &discovery, ports}, gamePort)) {
         player->Main();
     }
 
