@@ -21,8 +21,6 @@ using namespace kelvane::testing;
 
 namespace {
 
-const QString Page = QStringLiteral("https://kelvane.example.org/");
-
 QAction* MenuItem(QWidget& window, const QString& text) {
     for (QAction* action : window.findChildren<QAction*>())
         if (action->text() == text)
@@ -34,17 +32,6 @@ QAction* MenuItem(QWidget& window, const QString& text) {
 void WhileAboutIsOpen(TestPlayer& p, const std::function<void(QDialog&)>& act) {
     p.dialogs.whileOpen = act;
     MenuItem(p.window(), QStringLiteral("关于"))->trigger();
-}
-
-QPoint CentreOf(QDialog& box, const char* control) {
-    return box.findChild<QWidget*>(control)->geometry().center();
-}
-
-QStringList ReadLines(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly)
-               ? QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts)
-               : QStringList();
 }
 
 } // namespace

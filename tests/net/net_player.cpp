@@ -6,6 +6,8 @@
 #include "link/SocketLink.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <QSocketNotifier>
 #include <cstdio>
 #include <unistd.h>
@@ -24,6 +26,14 @@ void say(const char* kind, QString text) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    // Under a Chinese locale Qt's own texts are Chinese, as in the game.
+    QTranslator qtTexts;
+    if (QLocale::system().name() == u"zh_CN") {
+        if (!qtTexts.load(QStringLiteral("qtbase_zh_CN"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+            qFatal("no qtbase_zh_CN");
+        QApplication::installTranslator(&qtTexts);
+    }
     testing::TestPlayer p(5238);
 
     // Watches the status line and the board.
