@@ -27,12 +27,10 @@ rm -rf "$build"
 cmake -S "$source" -B "$build" -G Ninja -DBUILD_TESTING=OFF -DCMAKE_CXX_COMPILER="$compiler" \
     ${launcher:+-DCMAKE_CXX_COMPILER_LAUNCHER="$launcher"} >"$work/log" 2>&1 ||
     fail "configure failed"
-cmake --build "$build" -j 2 --target package >"$work/log" 2>&1 || fail "the package build failed"
 # Nothing of the tests, the benchmarks or their libraries is compiled.
-if grep -F -e "$source/tests/" -e "$source/benchmarks/" -e gtest -e libbenchmark \
-    "$build/build.ninja" >"$work/log"; then
-    fail "the package build compiles tests"
-fi
+! grep -qF -e "$source/tests/" -e "$source/benchmarks/" -e gtest -e libbenchmark \
+    "$build/build.ninja" || fail "the package build compiles tests"
+cmake --build "$build" -j 2 --target package >"$work/log" 2>&1 || fail "the package build failed"
 set -- "$build"/kelvane_*.deb
 [ -f "$1" ] || fail "the build made no package"
 deb=$1
