@@ -80,7 +80,7 @@ private slots:
              {std::pair{with.path(), found}, std::pair{without.path(), Outcome::BeepedNoFile},
               std::pair{folderOfThatName.path(), Outcome::BeepedNoFile}}) {
             QVERIFY(QDir::setCurrent(directory));
-            sound.play([&done, directory] { done << directory; });
+            sound.play([&done, directory = directory] { done << directory; });
             QDir::setCurrent(saved);
             QVERIFY(done.isEmpty());
             QVERIFY(QTest::qWaitFor([&] { return !done.isEmpty(); }));
@@ -108,7 +108,8 @@ private slots:
             TestPlayer p;
             const EnvOverride programs("PATH", path);
             p.launcher.fails = fails;
-            WhileAboutIsOpen(p, [&](QDialog& about) {
+            // Structured bindings are captured by name only from clang 16 on.
+            WhileAboutIsOpen(p, [&, &started = started, unavailable = unavailable](QDialog& about) {
                 QTest::mouseClick(about.findChild<QWidget*>("cmdSysInfo"), Qt::LeftButton);
                 QCOMPARE(p.launcher.programs, started);
                 QCOMPARE(
