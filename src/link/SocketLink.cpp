@@ -9,6 +9,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <algorithm>
+#include <cerrno>
 
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -134,46 +135,27 @@ SocketLink::SocketLink(quint16 gamePort, QObject* parent)
     : QObject(parent), gamePort_(gamePort), stallTimeoutMs_(DefaultStallTimeoutMs) {
     connectTimer_.setSingleShot(true);
     stallTimer_.setSingleShot(true);
-    connect(&connectTimer_, &QTimer::timeout, this, [this] {
-        abandon(QStringLiteral("主机没有回应：地址可能不对，或者对方的防火墙没有打开 TCP %1 端口。")
-                    .arg(remotePort_));
-    });
-    connect(&stallTimer_, &QTimer::timeout, this,
-            [this] { abandon(QStringLiteral("对方很久不接收数据，连线已经断开。")); });
+    connect(&connectTimer_, &QTimer::timeout, this, [this] { abandon(LinkFailure::NoAnswer); });
+    connect(&stallTimer_, &QTimer::timeout, this, [this] { abandon(LinkFailure::PeerStalled); });
 }
 
 bool SocketLink::heardFromPeer() const {
     return heardFromPeer_ || (socket_ != nullptr && socket_->bytesAvailable() > 0);
 }
 
-void SocketLink::abandon(const QString& reason) {
+void SocketLink::abandon(LinkFailure failure) {
     if (socket_ == nullptr || lostState_ != sckClosed)
         return;
-    lostReason_ = reason;
+    setFailure(failure);
     socket_->disconnect(this);
     socket_->abort();
     reportLost(sckError);
 }
 
-QString SocketLink::reasonFor(QAbstractSocket::SocketError error) const {
+LinkFailure SocketLink::failureOf(QAbstractSocket::SocketError error, int systemError) const {
     const bool wasUp = socket_ != nullptr && !connectTimer_.isActive() &&
                        socket_->state() != QAbstractSocket::ConnectingState && everConnected_;
-    switch (error) {
-    case QAbstractSocket::ConnectionRefusedError:
-        return QStringLiteral("对方拒绝了连线：那里没有人在做主机。");
-    case QAbstractSocket::HostNotFoundError:
-        return QStringLiteral("找不到这个主机名。");
-    case QAbstractSocket::RemoteHostClosedError:
-        return QStringLiteral("对方断开了连线。");
-    default:
-        break;
-    }
-    if (wasUp)
-        return QStringLiteral("对方很久没有回应，连线已经断开：也许网线断了，或者对方的电脑睡着了。");
-    if (socket_ != nullptr && socket_->errorString().contains(QLatin1String("unreachable"), Qt::CaseInsensitive))
-        return QStringLiteral("网络不通：这台电脑到不了那个地址。");
-    return QStringLiteral("主机没有回应：地址可能不对，或者对方的防火墙没有打开 TCP %1 端口。")
-        .arg(remotePort_);
+    return linkFailure(error, systemError, wasUp);
 }
 
 SocketLink::~SocketLink() {
@@ -318,7 +300,7 @@ void SocketLink::SendData(const QString& text) {
     }
     const QByteArray bytes = toAnsi(text);
     if (socket_->bytesToWrite() + bytes.size() > SendBufferBytes) {
-        abandon(QStringLiteral("对方很久不接收数据，连线已经断开。"));
+        abandon(LinkFailure::PeerStalled);
         return;
     }
     socket_->write(bytes);
@@ -383,9 +365,11 @@ void SocketLink::takeConnection(QTcpSocket* socket) {
     connect(socket, &QTcpSocket::readyRead, this, &SocketLink::announceData);
     connect(socket, &QTcpSocket::disconnected, this, [this] { reportLost(sckClosing); });
     connect(socket, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
-        qCDebug(lcLink) << "socket error" << error << socket_->errorString();
+        // Qt raises this straight after the failed call, so errno is still that call's.
+        const int systemError = errno;
+        qCDebug(lcLink) << "socket error" << error << systemError << socket_->errorString();
         if (lostReason_.isEmpty())
-            lostReason_ = reasonFor(error);
+            setFailure(failureOf(error, systemError));
         reportLost(error == QAbstractSocket::RemoteHostClosedError ? sckClosing : sckError);
     });
 }
@@ -468,6 +452,11 @@ void SocketLink::announceBufferedLater() {
         Qt::QueuedConnection);
 }
 
+void SocketLink::setFailure(LinkFailure failure) {
+    lostFailure_ = failure;
+    lostReason_ = failureReason(failure, remotePort_);
+}
+
 void SocketLink::reportLost(int state) {
     if (lostState_ != sckClosed) {
         return; // the error and the disconnection of one ending are one loss
@@ -476,7 +465,7 @@ void SocketLink::reportLost(int state) {
     connectTimer_.stop();
     stallTimer_.stop();
     if (lostReason_.isEmpty())
-        lostReason_ = QStringLiteral("对方断开了连线。");
+        setFailure(LinkFailure::PeerClosed);
     qCDebug(lcLink) << "link lost:" << lostReason_;
     if (!startingConnect_)
         emit LinkLost();

@@ -8,6 +8,8 @@
 #include <QTimer>
 #include <QAbstractSocket>
 
+#include "link/LinkError.h"
+
 class QTcpServer;
 class QTcpSocket;
 
@@ -76,6 +78,8 @@ public:
     // Why the link ended or the connection could not be made, in the player's words;
     // empty after our own Close.
     QString lostReason() const { return lostReason_; }
+    // The same, as a kind; meaningful only while lostReason() is not empty.
+    LinkFailure lostFailure() const { return lostFailure_; }
     // Whether the peer of this connection has sent anything yet.
     bool heardFromPeer() const;
     void setStallTimeout(int ms) { stallTimeoutMs_ = ms; }
@@ -101,8 +105,9 @@ private:
     void announceData();
     void announceBufferedLater();
     void reportLost(int state);
-    void abandon(const QString& reason);
-    QString reasonFor(QAbstractSocket::SocketError error) const;
+    void abandon(LinkFailure failure);
+    void setFailure(LinkFailure failure);
+    LinkFailure failureOf(QAbstractSocket::SocketError error, int systemError) const;
 
     quint16 gamePort_;
     quint16 localPort_ = 0;
@@ -115,6 +120,7 @@ private:
     // still be read; this tells State() why it ended.
     int lostState_ = sckClosed;
     QString lostReason_;
+    LinkFailure lostFailure_ = LinkFailure::PeerClosed;
     bool heardFromPeer_ = false;
     bool everConnected_ = false;
     bool startingConnect_ = false; // a failure now is thrown by Connect, not raised

@@ -21,8 +21,6 @@ using namespace kelvane::testing;
 
 namespace {
 
-const QString Page = QStringLiteral("https://kelvane.example.org/");
-
 QAction* MenuItem(QWidget& window, const QString& text) {
     for (QAction* action : window.findChildren<QAction*>())
         if (action->text() == text)
@@ -34,17 +32,6 @@ QAction* MenuItem(QWidget& window, const QString& text) {
 void WhileAboutIsOpen(TestPlayer& p, const std::function<void(QDialog&)>& act) {
     p.dialogs.whileOpen = act;
     MenuItem(p.window(), QStringLiteral("关于"))->trigger();
-}
-
-QPoint CentreOf(QDialog& box, const char* control) {
-    return box.findChild<QWidget*>(control)->geometry().center();
-}
-
-QStringList ReadLines(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly)
-               ? QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts)
-               : QStringList();
 }
 
 } // namespace
@@ -93,7 +80,7 @@ private slots:
              {std::pair{with.path(), found}, std::pair{without.path(), Outcome::BeepedNoFile},
               std::pair{folderOfThatName.path(), Outcome::BeepedNoFile}}) {
             QVERIFY(QDir::setCurrent(directory));
-            sound.play([&done, directory] { done << directory; });
+            sound.play([&done, directory = directory] { done << directory; });
             QDir::setCurrent(saved);
             QVERIFY(done.isEmpty());
             QVERIFY(QTest::qWaitFor([&] { return !done.isEmpty(); }));
@@ -121,7 +108,8 @@ private slots:
             TestPlayer p;
             const EnvOverride programs("PATH", path);
             p.launcher.fails = fails;
-            WhileAboutIsOpen(p, [&](QDialog& about) {
+            // Structured bindings are captured by name only from clang 16 on.
+            WhileAboutIsOpen(p, [&, &started = started, unavailable = unavailable](QDialog& about) {
                 QTest::mouseClick(about.findChild<QWidget*>("cmdSysInfo"), Qt::LeftButton);
                 QCOMPARE(p.launcher.programs, started);
                 QCOMPARE(

@@ -10,6 +10,8 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <QSocketNotifier>
 #include <cstdio>
 #include <cstdlib>
@@ -29,6 +31,14 @@ void say(const char* kind, QString text) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    // Under a Chinese locale Qt's own texts are Chinese, as in the game.
+    QTranslator qtTexts;
+    if (QLocale::system().name() == u"zh_CN") {
+        if (!qtTexts.load(QStringLiteral("qtbase_zh_CN"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+            qFatal("no qtbase_zh_CN");
+        QApplication::installTranslator(&qtTexts);
+    }
     std::unique_ptr<PortMapping> ports;
     if (QCoreApplication::arguments().contains(QStringLiteral("--router")))
         ports = std::make_unique<RouterPortMapping>();

@@ -4,10 +4,11 @@ declare -A tx pid pos
 line=
 now() { echo $((${EPOCHREALTIME/./} / 1000)); } # ms
 deadline() { echo $(($(now) + $1 * 1000)); }
-# Player $1 in namespace $2, with the options that follow.
+# Player $1 in namespace $2, under the locale $lang (C by default), with the options that follow.
 start() {
     mkfifo "$dir/$1.in"
-    ip netns exec "$2" "$player" "${@:3}" <"$dir/$1.in" >"$dir/$1.out" 2>"$dir/$1.err" &
+    env -u LC_ALL -u LC_MESSAGES LANG="${lang:-C}" ip netns exec "$2" "$player" "${@:3}" \
+        <"$dir/$1.in" >"$dir/$1.out" 2>"$dir/$1.err" &
     pid[$1]=$!
     exec {fd}>"$dir/$1.in"
     tx[$1]=$fd pos[$1]=0
