@@ -2,7 +2,7 @@
 """What a screen reader gets from the real game, read through AT-SPI.
 
 Presses "确定" in the logon dialog through the button's AT-SPI action, asks the computer in
-through 操作 → 和电脑下, and checks that the status label reads "连线中", is announced, and
+through 操作 → 和电脑下 → 初级, and checks that the status label reads "连线中", is announced, and
 tells whose move it is. Then plays a whole game with the keyboard alone, as a blind player
 would: the board reads as a grid, the cell under the cursor is announced ("H8 空"), so are
 the computer's moves ("白方下在 J9"), the turn and the five; the loss box comes as an alert
@@ -85,9 +85,9 @@ def check(program, heard):
         logon = wait_for("the logon dialog", lambda: find(app, lambda n: n.name == "登录"))
         press_button(logon, "确定")
         status = wait_for("the status label", lambda: find(
-            app, lambda n: n.description == "连线状态"))
-        computer = wait_for("操作 → 和电脑下", lambda: find(
-            app, lambda n: n.getRole() == pyatspi.ROLE_MENU_ITEM and n.name == "和电脑下"
+            app, lambda n: n.getRole() == pyatspi.ROLE_LABEL and n.name == "等待加入中"))
+        computer = wait_for("操作 → 和电脑下 → 初级", lambda: find(
+            app, lambda n: n.getRole() == pyatspi.ROLE_MENU_ITEM and n.name == "初级"
             and n.getState().contains(pyatspi.STATE_ENABLED)))
         computer.queryAction().doAction(0)
         wait_for("the status 连线中", lambda: status.name == "连线中")
