@@ -1,10 +1,12 @@
-// A seeded match of the engine against a one-ply greedy player, on node limits only.
+// Seeded matches of the engine, on node limits only: against a one-ply greedy player and
+// between its strengths.
 #include "game/CheckFive.h"
 #include "game/Engine.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
+#include <tuple>
 
 using namespace kelvane;
 
@@ -47,16 +49,53 @@ Cell GreedyMove(const Board& board, int color, std::mt19937& random) {
     return best;
 }
 
+// Plays one game from a board; returns the winner, 0 for a full board. `check` sees every
+// position before a move is made on it, and the move.
+template <typename BlackMove, typename WhiteMove, typename Check>
+int PlayGame(Board board, int toMove, BlackMove black, WhiteMove white, Check check) {
+    for (int ply = 0; ply < BoardSize * BoardSize; ++ply) {
+        const Cell move = toMove == Black ? black(board) : white(board);
+        check(board, toMove, move);
+        if (board.at(move.column, move.row) != Empty)
+            return -1;
+        board.set(move.column, move.row, static_cast<std::int16_t>(toMove));
+        if (CheckFive(board, toMove))
+            return toMove;
+        toMove = opponentOf(toMove);
+    }
+    return 0;
+}
+
+// Whether `color` could make five in one move.
+bool CanWinAt(Board board, int color, Cell cell) {
+    board.set(cell.column, cell.row, static_cast<std::int16_t>(color));
+    return CheckFive(board, color);
+}
+bool CanWin(const Board& board, int color) {
+    for (int column = 1; column <= BoardSize; ++column) {
+        for (int row = 1; row <= BoardSize; ++row) {
+            if (board.at(column, row) == Empty && CanWinAt(board, color, {column, row}))
+                return true;
+        }
+    }
+    return false;
+}
+
+// Each strength on its own node budget, without its clock, so that games replay exactly.
+void LimitNodes(Engine& engine, std::int64_t nodes) {
+    EngineLimits limits = engine.limits();
+    limits.timeMs = 0;
+    limits.maxNodes = nodes;
+    engine.setLimits(limits);
+}
+
 } // namespace
 
 TEST(EngineMatch, WinsAtLeast95Of100AgainstGreedy) {
     int engineWins = 0;
     for (int game = 0; game < 100; ++game) {
         Engine engine(DefaultStrength, game);
-        EngineLimits limits = engine.limits();
-        limits.timeMs = 0;
-        limits.maxNodes = 4000;
-        engine.setLimits(limits);
+        LimitNodes(engine, 4000);
         std::mt19937 random(game);
         const int engineColor = game % 2 == 0 ? Black : White;
         Board board;
@@ -72,4 +111,73 @@ TEST(EngineMatch, WinsAtLeast95Of100AgainstGreedy) {
         engineWins += winner == engineColor;
     }
     EXPECT_GE(engineWins, 95) << engineWins << " wins";
+}
+
+// Each strength beats the one below from both sides of a few openings, and the weakest,
+// however it is beaten, never lets a five pass: its own or the opponent's.
+TEST(EngineMatch, EachStrengthBeatsTheOneBelow) {
+    const std::int64_t budget[] = {0, 3000, 12000, 40000};
+    for (int strong = 2; strong <= StrongestStrength; ++strong) {
+        int strongWins = 0, games = 0;
+        for (int opening = 0; opening < 4; ++opening) {
+            Board start;
+            std::mt19937 random(opening);
+            for (int stone = 0; stone < 4; ++stone) {
+                int column, row;
+                do
+                    column = 6 + random() % 5, row = 6 + random() % 5;
+                while (start.at(column, row) != Empty);
+                start.set(column, row, static_cast<std::int16_t>(stone % 2 == 0 ? Black : White));
+            }
+            for (int strongColor : {Black, White}) {
+                Engine a(strong, opening), b(strong - 1, opening);
+                LimitNodes(a, budget[strong]);
+                LimitNodes(b, budget[strong - 1]);
+                const auto move = [](Engine& engine) {
+                    return [&engine](const Board& board, int color) {
+                        return engine.chooseMove(board, color).value();
+                    };
+                };
+                const auto strongMove = move(a), weakMove = move(b);
+                const auto blackMove = [&](const Board& board) {
+                    return strongColor == Black ? strongMove(board, Black) : weakMove(board, Black);
+                };
+                const auto whiteMove = [&](const Board& board) {
+                    return strongColor == White ? strongMove(board, White) : weakMove(board, White);
+                };
+                const int winner = PlayGame(
+                    start, Black, blackMove, whiteMove, [&](const Board& board, int color, Cell cell) {
+                        if (strong != 2 || color == strongColor)
+                            return;
+                        if (CanWin(board, color)) {
+                            EXPECT_TRUE(CanWinAt(board, color, cell)) << "missed a five";
+                        } else if (CanWin(board, opponentOf(color))) {
+                            EXPECT_TRUE(CanWinAt(board, opponentOf(color), cell)) << "left a four";
+                        }
+                    });
+                ASSERT_GE(winner, 0);
+                strongWins += winner == strongColor;
+                ++games;
+            }
+        }
+        EXPECT_GE(strongWins * 4, games * 3) << "strength " << strong << ": " << strongWins;
+    }
+}
+
+// A cancel ends the search within a few dozen nodes, whatever phase it is in.
+TEST(EngineMatch, CancelEndsTheSearchAtOnce) {
+    Board board;
+    for (const auto& [column, row, color] :
+         {std::tuple{8, 8, Black}, {9, 9, White}, {9, 8, Black}, {10, 8, White}, {8, 9, Black},
+          {8, 10, White}, {7, 10, Black}, {10, 7, White}})
+        board.set(column, row, static_cast<std::int16_t>(color));
+    for (int strength = WeakestStrength; strength <= StrongestStrength; ++strength) {
+        Engine engine(strength, 1);
+        engine.cancel();
+        EXPECT_TRUE(engine.chooseMove(board, Black).has_value());
+        EXPECT_LT(engine.lastNodes(), 100) << "strength " << strength;
+        engine.clearCancel();
+        engine.chooseMove(board, Black);
+        EXPECT_GT(engine.lastNodes(), 1000) << "strength " << strength;
+    }
 }
