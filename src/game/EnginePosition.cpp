@@ -180,11 +180,21 @@ void Position::load(const Board& board) {
 }
 
 void Position::rescore(int index) {
+    for (int d = 0; d < 4; ++d)
+        reshape(index, d);
+    combine(index);
+}
+
+void Position::reshape(int index, int direction) {
+    for (int color = 1; color <= 2; ++color)
+        shapes_[index][color - 1][direction] = lineShape(color, keys_[index][direction]);
+}
+
+void Position::combine(int index) {
     for (int color = 1; color <= 2; ++color) {
         int fours = 0, openFours = 0, threes = 0, score = 0;
         bool five = false;
-        for (int d = 0; d < 4; ++d) {
-            const Shape shape = lineShape(color, keys_[index][d]);
+        for (const std::uint8_t shape : shapes_[index][color - 1]) {
             score += ShapeWeight[shape];
             five = five || shape == Five;
             fours += shape == Four;
@@ -234,9 +244,12 @@ void Position::touchNeighbours(int index, int color, int sign) {
                 keys_[other][d] |= color << shift;
             else
                 keys_[other][d] &= static_cast<std::uint16_t>(~(3 << shift));
+            // Only this line changed for the cells along it; a stone's own cell is
+            // reshaped whole when it is taken back.
             if (cells_[other] == 0) {
                 account(other, -1);
-                rescore(other);
+                reshape(other, d);
+                combine(other);
                 account(other, +1);
             }
         }

@@ -76,10 +76,13 @@ public:
 private:
     void touchNeighbours(int index, int color, int sign);
     void rescore(int index);
+    void reshape(int index, int direction);
+    void combine(int index);
     void account(int index, int sign);
 
     std::array<std::uint8_t, CellCount> cells_{};
     std::array<std::array<std::uint16_t, 4>, CellCount> keys_{};
+    std::array<std::array<std::array<std::uint8_t, 4>, 2>, CellCount> shapes_{};
     std::array<std::array<int, 2>, CellCount> score_{};
     std::array<std::array<std::uint8_t, 2>, CellCount> flags_{};
     std::array<std::uint8_t, CellCount> near_{};
