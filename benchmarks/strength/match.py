@@ -11,6 +11,7 @@ INFO timeout_turn (0 sends nothing, for an engine that keeps its own clock).
 
 import argparse
 import random
+import re
 import shlex
 import subprocess
 import sys
@@ -36,22 +37,21 @@ class Engine:
         self.proc.stdin.write(line + "\n")
         self.proc.stdin.flush()
 
-    def reply(self):
-        """The next line that is not a message or a log, with the time it took."""
+    def reply(self, pattern=r"\d+,\d+"):
+        """The next line that answers: engines also print messages and logs of their own."""
         while True:
             line = self.proc.stdout.readline()
             if not line:
                 raise RuntimeError(f"{self.command}: ended")
             line = line.strip()
-            if line and not line.upper().startswith(("MESSAGE", "DEBUG", "UNKNOWN", "ERROR")):
+            if re.fullmatch(pattern, line, re.IGNORECASE):
                 return line
             if line.upper().startswith(("ERROR", "UNKNOWN")):
                 print(f"  {self.command}: {line}", file=sys.stderr)
 
     def start(self):
         self.send(f"START {SIZE}")
-        if self.reply().upper() != "OK":
-            raise RuntimeError(f"{self.command}: START refused")
+        self.reply("OK")
         if self.turn_ms > 0:
             self.send(f"INFO timeout_turn {self.turn_ms}")
         self.send(f"INFO timeout_match {self.match_ms}")
