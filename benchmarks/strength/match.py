@@ -10,6 +10,7 @@ INFO timeout_turn (0 sends nothing, for an engine that keeps its own clock).
 """
 
 import argparse
+import os
 import random
 import re
 import shlex
@@ -18,6 +19,7 @@ import sys
 import time
 
 SIZE = 15
+TRACE = bool(os.environ.get("MATCH_TRACE"))
 
 
 class Engine:
@@ -32,8 +34,11 @@ class Engine:
         self.longest = 0.0
         self.total = 0.0
         self.moves = 0
+        self.answered = 0.0
 
     def send(self, line):
+        if TRACE:
+            print(f"> {self.command[:20]}: {line!r}", file=sys.stderr)
         self.proc.stdin.write(line + "\n")
         self.proc.stdin.flush()
 
@@ -44,6 +49,8 @@ class Engine:
             if not line:
                 raise RuntimeError(f"{self.command}: ended")
             line = line.strip()
+            if TRACE:
+                print(f"< {self.command[:20]}: {line!r}", file=sys.stderr)
             if re.fullmatch(pattern, line, re.IGNORECASE):
                 return line
             if line.upper().startswith(("ERROR", "UNKNOWN")):
@@ -59,6 +66,9 @@ class Engine:
         self.send("INFO rule 0")
 
     def move(self, command):
+        # Rapfi still reads its input for a moment after it answers: a command sent within
+        # that moment is lost, and the game with it.
+        time.sleep(max(0.0, self.answered + 0.05 - time.monotonic()))
         if self.match_ms > 0:
             self.send(f"INFO time_left {int(self.left)}")
         began = time.monotonic()
@@ -66,6 +76,7 @@ class Engine:
         line = self.reply()
         spent = (time.monotonic() - began) * 1000
         self.left -= spent
+        self.answered = time.monotonic()
         self.longest = max(self.longest, spent)
         self.total += spent
         self.moves += 1
