@@ -90,10 +90,10 @@ public:
     std::uint64_t seed = 0;
     const std::atomic<bool>* cancelled = nullptr;
     std::int64_t nodes = 0;
-    std::int64_t nodeLimit = 0;  // of the piece of search running now
-    std::int64_t hardNodes = 0;  // of the whole move
+    std::int64_t nodeLimit = 0; // of the piece of search running now
+    std::int64_t hardNodes = 0; // of the whole move
     bool timed = false;
-    bool stopped = false;        // the clock, the node budget or a cancel ended the move
+    bool stopped = false; // the clock, the node budget or a cancel ended the move
     Clock::time_point start;
     Clock::time_point deadline;
     Clock::time_point shareDeadline;
@@ -135,13 +135,13 @@ public:
         const std::int64_t outerNodes = nodeLimit;
         const auto outerDeadline = shareDeadline;
         const int stones = pos.stones();
-        nodeLimit = std::min(outerNodes,
-                             nodes + static_cast<std::int64_t>((outerNodes - nodes) * share));
+        nodeLimit =
+            std::min(outerNodes, nodes + static_cast<std::int64_t>((outerNodes - nodes) * share));
         if (timed) {
             const auto now = Clock::now();
-            shareDeadline = std::min(outerDeadline,
-                                     now + std::chrono::duration_cast<Clock::duration>(
-                                               (outerDeadline - now) * share));
+            shareDeadline = std::min(
+                outerDeadline,
+                now + std::chrono::duration_cast<Clock::duration>((outerDeadline - now) * share));
         }
         bool finished = true;
         try {
@@ -414,8 +414,8 @@ public:
             const int m = moves[i];
             // Quiet late moves are searched shallower first, and fully only when they
             // surprise; threats and answers to threats never are.
-            const bool tactical = ((pos.flags(m, color) | pos.flags(m, other)) &
-                                   (MakesFour | MakesOpenThree)) != 0;
+            const bool tactical =
+                ((pos.flags(m, color) | pos.flags(m, other)) & (MakesFour | MakesOpenThree)) != 0;
             const int reduction = forced || tactical || depth < 3 || i < 3 ? 0 : i < 8 ? 1 : 2;
             pos.play(m, color);
             int score;
@@ -548,8 +548,8 @@ public:
             int bestHere = -1;
             int score;
             if (depth >= 3 && std::abs(previous) < WinBound) {
-                score = searchRoot(moves, color, depth, previous - Window, previous + Window,
-                                   bestHere);
+                score =
+                    searchRoot(moves, color, depth, previous - Window, previous + Window, bestHere);
                 if (!stopped && (score <= previous - Window || score >= previous + Window))
                     score = searchRoot(moves, color, depth, -Infinity, Infinity, bestHere);
             } else {

@@ -26,10 +26,10 @@ struct EngineLimits {
     // binds: the search stops within a millisecond or two of it on an unloaded core, and
     // does not start a deeper pass it could not finish.
     int timeMs = 0;
-    int vcfDepth = 12;         // attacker moves, at the root
-    int vctDepth = 5;          // attacker moves, at the root
-    int leafVcfDepth = 6;      // attacker moves, at the leaves of the search; 0: none
-    int width = 20;            // moves tried at a node that no threat forces
+    int vcfDepth = 12;    // attacker moves, at the root
+    int vctDepth = 5;     // attacker moves, at the root
+    int leafVcfDepth = 6; // attacker moves, at the leaves of the search; 0: none
+    int width = 20;       // moves tried at a node that no threat forces
 };
 
 inline constexpr int WeakestStrength = 1;

@@ -216,8 +216,7 @@ void Position::load(const Board& board) {
         for (int row = 1; row <= BoardSize; ++row) {
             const int code = board.at(column, row);
             if (code != Empty)
-                play(toIndex(column, row),
-                     code == BlackStone ? Black : White);
+                play(toIndex(column, row), code == BlackStone ? Black : White);
         }
     }
 }

@@ -145,16 +145,18 @@ TEST(EngineMatch, EachStrengthBeatsTheOneBelow) {
                 const auto whiteMove = [&](const Board& board) {
                     return strongColor == White ? strongMove(board, White) : weakMove(board, White);
                 };
-                const int winner = PlayGame(
-                    start, Black, blackMove, whiteMove, [&](const Board& board, int color, Cell cell) {
-                        if (strong != 2 || color == strongColor)
-                            return;
-                        if (CanWin(board, color)) {
-                            EXPECT_TRUE(CanWinAt(board, color, cell)) << "missed a five";
-                        } else if (CanWin(board, opponentOf(color))) {
-                            EXPECT_TRUE(CanWinAt(board, opponentOf(color), cell)) << "left a four";
-                        }
-                    });
+                const int winner =
+                    PlayGame(start, Black, blackMove, whiteMove,
+                             [&](const Board& board, int color, Cell cell) {
+                                 if (strong != 2 || color == strongColor)
+                                     return;
+                                 if (CanWin(board, color)) {
+                                     EXPECT_TRUE(CanWinAt(board, color, cell)) << "missed a five";
+                                 } else if (CanWin(board, opponentOf(color))) {
+                                     EXPECT_TRUE(CanWinAt(board, opponentOf(color), cell))
+                                         << "left a four";
+                                 }
+                             });
                 ASSERT_GE(winner, 0);
                 strongWins += winner == strongColor;
                 ++games;
@@ -167,9 +169,14 @@ TEST(EngineMatch, EachStrengthBeatsTheOneBelow) {
 // A cancel ends the search within a few dozen nodes, whatever phase it is in.
 TEST(EngineMatch, CancelEndsTheSearchAtOnce) {
     Board board;
-    for (const auto& [column, row, color] :
-         {std::tuple{8, 8, Black}, {9, 9, White}, {9, 8, Black}, {10, 8, White}, {8, 9, Black},
-          {8, 10, White}, {7, 10, Black}, {10, 7, White}})
+    for (const auto& [column, row, color] : {std::tuple{8, 8, Black},
+                                             {9, 9, White},
+                                             {9, 8, Black},
+                                             {10, 8, White},
+                                             {8, 9, Black},
+                                             {8, 10, White},
+                                             {7, 10, Black},
+                                             {10, 7, White}})
         board.set(column, row, static_cast<std::int16_t>(color));
     for (int strength = WeakestStrength; strength <= StrongestStrength; ++strength) {
         Engine engine(strength, 1);
