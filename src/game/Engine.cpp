@@ -73,7 +73,7 @@ EngineLimits LimitsForStrength(int strength) {
     default:
         return {.maxDepth = 30,
                 .maxNodes = 2'000'000,
-                .timeMs = 220,
+                .timeMs = 250,
                 .vcfDepth = 14,
                 .vctDepth = 5,
                 .leafVcfDepth = 6,
@@ -543,7 +543,7 @@ public:
         int previous = 0;
         for (int depth = 1; depth <= limits.maxDepth && !stopped; ++depth) {
             // A pass that cannot finish in the time left is not started.
-            if (depth > 2 && elapsedShare() > 0.45)
+            if (depth > 2 && elapsedShare() > 0.6)
                 break;
             int bestHere = -1;
             int score;
