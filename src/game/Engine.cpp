@@ -434,7 +434,8 @@ public:
                 bestMove = m;
                 alpha = std::max(alpha, score);
                 if (alpha >= beta) {
-                    history[color - 1][m] += depth * depth + 1;
+                    int& credit = history[color - 1][m];
+                    credit = std::min(credit + depth * depth + 1, 1 << 20);
                     break;
                 }
             }
