@@ -7,7 +7,8 @@
 #
 # BUILD_DIR holds bin/kelvane-bot (default: build, configured Release); WORK_DIR receives the
 # clones and builds of the other engines (default: $HOME/.cache/kelvane-strength).
-# OPENINGS (default 20) openings are each played with both colours.
+# OPENINGS (default 20) openings are each played with both colours; PENTAZEN_URL, RAPFI_URL
+# and NETWORKS_URL may name local copies of the repositories.
 set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -16,11 +17,11 @@ work=${2:-${HOME}/.cache/kelvane-strength}
 openings=${OPENINGS:-20}
 bot=$build/bin/kelvane-bot
 
-PENTAZEN_URL=https://github.com/sun-yuliang/PentaZen.git
+PENTAZEN_URL=${PENTAZEN_URL:-https://github.com/sun-yuliang/PentaZen.git}
 PENTAZEN_COMMIT=fa37343094b6df02dbc57e474916788370bc9728 # 0.4.18
-RAPFI_URL=https://github.com/dhbloo/rapfi.git
+RAPFI_URL=${RAPFI_URL:-https://github.com/dhbloo/rapfi.git}
 RAPFI_COMMIT=3aedf3a2ab0ab710a9f3d00e57d5287ceb864894 # 0.43.02
-NETWORKS_URL=https://github.com/dhbloo/rapfi-networks.git
+NETWORKS_URL=${NETWORKS_URL:-https://github.com/dhbloo/rapfi-networks.git}
 NETWORKS_COMMIT=918b757a129258e9e765f77fe17d507c2bb1a60b
 
 checkout() { # url commit dir
@@ -60,7 +61,11 @@ if [ ! -x "$rapfi/Rapfi/build/pbrain-rapfi" ]; then
         -DNO_COMMAND_MODULES=ON
     cmake --build "$rapfi/Rapfi/build"
 fi
-checkout "$NETWORKS_URL" "$NETWORKS_COMMIT" "$work/rapfi-networks"
+# Only the classical weights and the configurations: the networks are large.
+if [ ! -d "$work/rapfi-networks/.git" ]; then
+    git clone --quiet --no-checkout "$NETWORKS_URL" "$work/rapfi-networks"
+fi
+git -C "$work/rapfi-networks" checkout --quiet "$NETWORKS_COMMIT" -- classical config-example
 run=$work/rapfi-run
 mkdir -p "$run"
 cp "$work/rapfi-networks/classical/model220723.bin" "$run/"
