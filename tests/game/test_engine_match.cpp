@@ -78,9 +78,13 @@ TEST(EngineMatch, EachStrengthBeatsTheOneBelow) {
     }
 }
 
-// A cancel ends the search within a few dozen nodes, whatever phase it is in.
+// A cancel ends the search within a few dozen nodes, whatever phase it is in: here, with
+// threats on the board, the threat searches come first.
 TEST(EngineMatch, CancelEndsTheSearchAtOnce) {
-    const Board board = Opening(7);
+    Board board;
+    const int stones[][2] = {{8, 8}, {9, 9}, {9, 8}, {10, 8}, {8, 9}, {8, 10}, {7, 10}, {10, 7}};
+    for (int i = 0; i < 8; ++i)
+        board.set(stones[i][0], stones[i][1], static_cast<std::int16_t>(i % 2 ? White : Black));
     for (int strength = WeakestStrength; strength <= StrongestStrength; ++strength) {
         Engine engine(strength, 1);
         engine.cancel();
