@@ -73,7 +73,7 @@ EngineLimits LimitsForStrength(int strength) {
     default:
         return {.maxDepth = 30,
                 .maxNodes = 2'000'000,
-                .timeMs = 250,
+                .timeMs = 220,
                 .vcfDepth = 14,
                 .vctDepth = 5,
                 .leafVcfDepth = 6,
