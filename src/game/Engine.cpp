@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <vector>
 
 namespace kelvane {
@@ -16,8 +17,11 @@ constexpr int WinScore = 1'000'000;
 constexpr int WinBound = WinScore - 1000;
 constexpr int Infinity = WinScore + 1;
 // How many of the best-looking moves an inner node tries, and the root.
-constexpr int InnerWidth = 14;
 constexpr int RootWidth = 28;
+// Plies past the root beyond which forced answers are no longer followed.
+constexpr int MaxPly = 60;
+// Half the width of the first window around the last pass's score.
+constexpr int Window = 60;
 
 enum Bound : std::uint8_t { NoBound, Exact, Lower, Upper };
 
@@ -49,45 +53,96 @@ std::uint64_t mix(std::uint64_t z) {
 EngineLimits LimitsForStrength(int strength) {
     switch (std::clamp(strength, WeakestStrength, StrongestStrength)) {
     case 1:
-        return {.maxDepth = 4, .maxNodes = 30'000, .timeMs = 100, .vcfDepth = 8, .vctDepth = 0};
+        // A beginner's opponent: it sees its fives and the opponent's fours, and little
+        // beyond two plies.
+        return {.maxDepth = 2,
+                .maxNodes = 10'000,
+                .timeMs = 100,
+                .vcfDepth = 4,
+                .vctDepth = 0,
+                .leafVcfDepth = 0,
+                .width = 10};
     case 3:
-        return {
-            .maxDepth = 20, .maxNodes = 20'000'000, .timeMs = 1700, .vcfDepth = 16, .vctDepth = 7};
+        return {.maxDepth = 30,
+                .maxNodes = 20'000'000,
+                .timeMs = 1700,
+                .vcfDepth = 16,
+                .vctDepth = 7,
+                .leafVcfDepth = 8,
+                .width = 24};
     default:
-        return {
-            .maxDepth = 12, .maxNodes = 2'000'000, .timeMs = 220, .vcfDepth = 14, .vctDepth = 5};
+        return {.maxDepth = 30,
+                .maxNodes = 2'000'000,
+                .timeMs = 220,
+                .vcfDepth = 14,
+                .vctDepth = 5,
+                .leafVcfDepth = 6,
+                .width = 20};
     }
 }
 
 class Engine::Search {
 public:
+    using Clock = std::chrono::steady_clock;
+
     Position pos;
     EngineLimits limits;
     std::uint64_t seed = 0;
     const std::atomic<bool>* cancelled = nullptr;
     std::int64_t nodes = 0;
-    std::int64_t nodeLimit = 0;
+    std::int64_t nodeLimit = 0; // of the piece of search running now
+    std::int64_t hardNodes = 0; // of the whole move
     bool timed = false;
-    std::chrono::steady_clock::time_point deadline;
+    bool stopped = false; // the clock, the node budget or a cancel ended the move
+    Clock::time_point start;
+    Clock::time_point deadline;
+    Clock::time_point shareDeadline;
     std::vector<TableEntry> table;
     std::vector<FailEntry> fails;
+    std::array<std::array<int, CellCount>, 2> history{};
 
     explicit Search(std::size_t tableEntries) : table(tableEntries), fails(1 << 16) {}
 
+    // Once the move is over every later call throws at once, so that a cancel or the clock
+    // ends the whole search within a few dozen nodes, whatever phase it is in.
     void tick() {
-        if (++nodes >= nodeLimit)
+        if (stopped)
             throw OutOfBudget{};
-        if ((nodes & 255) == 0 &&
-            (cancelled->load() || (timed && std::chrono::steady_clock::now() >= deadline)))
+        if (++nodes >= nodeLimit) {
+            stopped = nodes >= hardNodes;
             throw OutOfBudget{};
+        }
+        if ((nodes & 31) == 0) {
+            if (cancelled->load(std::memory_order_relaxed))
+                stopped = true;
+            if (timed) {
+                const auto now = Clock::now();
+                if (now >= deadline)
+                    stopped = true;
+                else if (now >= shareDeadline)
+                    throw OutOfBudget{};
+            }
+            if (stopped)
+                throw OutOfBudget{};
+        }
     }
 
-    // Runs a piece of the search on at most this share of the nodes left; false when it ran
-    // out, with the position restored.
+    // Runs a piece of the search on at most this share of the nodes and of the time left;
+    // false when it ran out, with the position restored.
     template <typename Work> bool withinShare(double share, Work&& work) {
-        const std::int64_t outer = nodeLimit;
+        if (stopped)
+            return false;
+        const std::int64_t outerNodes = nodeLimit;
+        const auto outerDeadline = shareDeadline;
         const int stones = pos.stones();
-        nodeLimit = std::min(outer, nodes + static_cast<std::int64_t>((outer - nodes) * share));
+        nodeLimit =
+            std::min(outerNodes, nodes + static_cast<std::int64_t>((outerNodes - nodes) * share));
+        if (timed) {
+            const auto now = Clock::now();
+            shareDeadline = std::min(
+                outerDeadline,
+                now + std::chrono::duration_cast<Clock::duration>((outerDeadline - now) * share));
+        }
         bool finished = true;
         try {
             work();
@@ -96,7 +151,8 @@ public:
             while (pos.stones() > stones)
                 pos.undo();
         }
-        nodeLimit = outer;
+        nodeLimit = outerNodes;
+        shareDeadline = outerDeadline;
         return finished;
     }
 
@@ -105,13 +161,20 @@ public:
                                 3);
     }
 
-    void sortByValue(std::vector<int>& moves, int color, int width) {
-        const int other = opponentOf(color);
+    int staticValue(int m, int color) const {
+        return pos.cellScore(m, color) * 5 / 4 + pos.cellScore(m, opponentOf(color)) + noise(m);
+    }
+
+    void sortByValue(std::vector<int>& moves, int color, int width, bool useHistory = false) {
         std::vector<std::pair<int, int>> keyed;
         keyed.reserve(moves.size());
-        for (int m : moves)
-            keyed.emplace_back(
-                -(pos.cellScore(m, color) * 5 / 4 + pos.cellScore(m, other) + noise(m)), m);
+        const auto& own = history[color - 1];
+        for (int m : moves) {
+            // History only breaks near ties of the shapes: a move that has refuted others
+            // is worth about an extra two.
+            const int bonus = useHistory ? std::min(own[m] / 64, 24) : 0;
+            keyed.emplace_back(-(staticValue(m, color) + bonus), m);
+        }
         std::stable_sort(keyed.begin(), keyed.end(),
                          [](const auto& a, const auto& b) { return a.first < b.first; });
         moves.clear();
@@ -124,7 +187,7 @@ public:
 
     // The moves worth trying: against a threat to make an open four only our fours and the
     // cells that meet it, else the cells near the stones.
-    std::vector<int> candidates(int color, int width) {
+    std::vector<int> candidates(int color, int width, bool useHistory = false) {
         const int other = opponentOf(color);
         std::vector<int> moves;
         if (pos.count(other, MakesOpenFour) > 0) {
@@ -133,14 +196,14 @@ public:
                                            (pos.flags(index, other) & MakesFour)))
                     moves.push_back(index);
             }
-            sortByValue(moves, color, 64);
+            sortByValue(moves, color, 64, useHistory);
             return moves;
         }
         for (int index : Position::boardCells()) {
             if (pos.isNear(index))
                 moves.push_back(index);
         }
-        sortByValue(moves, color, width);
+        sortByValue(moves, color, width, useHistory);
         return moves;
     }
 
@@ -269,10 +332,21 @@ public:
         return true;
     }
 
-    // ---- Alpha-beta over the pattern evaluation.
+    // ---- Alpha-beta over the pattern evaluation, with the threats searched inside it.
 
+    // Shapes summed over the board, the opponent's worth less since we move first; and the
+    // threats the side to move can make at once: a double three or a four-three when the
+    // opponent has no four to gain time with wins.
     int evaluate(int color) const {
-        return pos.potential(color) - pos.potential(opponentOf(color)) + 20;
+        const int other = opponentOf(color);
+        int score = pos.potential(color) - pos.potential(other) * 7 / 10 + 20;
+        if (pos.count(other, MakesFour) == 0) {
+            if (pos.count(color, MakesFourThree) > 0)
+                score += 3000;
+            else if (pos.count(color, MakesDoubleThree) > 0)
+                score += 1500;
+        }
+        return score;
     }
 
     static int toTable(int score, int ply) {
@@ -282,7 +356,18 @@ public:
         return score > WinBound ? score - ply : score < -WinBound ? score + ply : score;
     }
 
-    int alphaBeta(int color, int depth, int alpha, int beta, int ply) {
+    // A leaf: a win by fours is a win, and a threat to make an open four is answered
+    // before the position is judged, since the judgement cannot see either.
+    int leaf(int color, int alpha, int beta, int ply) {
+        if (limits.leafVcfDepth > 0 && pos.count(color, MakesFour) > 0 &&
+            vcf(color, limits.leafVcfDepth))
+            return WinScore - ply - 3;
+        if (pos.count(opponentOf(color), MakesOpenFour) > 0 && ply < MaxPly)
+            return alphaBeta(color, 0, alpha, beta, ply, true);
+        return evaluate(color);
+    }
+
+    int alphaBeta(int color, int depth, int alpha, int beta, int ply, bool extended = false) {
         tick();
         const int other = opponentOf(color);
         if (pos.count(color, MakesFive) > 0)
@@ -299,8 +384,10 @@ public:
         }
         if (pos.count(color, MakesOpenFour) > 0 && pos.count(other, MakesFour) == 0)
             return WinScore - ply - 2;
-        if (depth <= 0 || pos.stones() >= BoardSize * BoardSize)
+        if (pos.stones() >= BoardSize * BoardSize || ply >= MaxPly)
             return evaluate(color);
+        if (depth <= 0 && !extended)
+            return leaf(color, alpha, beta, ply);
 
         TableEntry& entry = table[pos.hash() & (table.size() - 1)];
         int tableMove = -1;
@@ -313,7 +400,8 @@ public:
                     return score;
             }
         }
-        std::vector<int> moves = candidates(color, InnerWidth);
+        const bool forced = pos.count(other, MakesOpenFour) > 0;
+        std::vector<int> moves = candidates(color, limits.width, true);
         if (tableMove >= 0) {
             const auto found = std::find(moves.begin(), moves.end(), tableMove);
             if (found != moves.end())
@@ -323,29 +411,40 @@ public:
         int best = -Infinity;
         int bestMove = -1;
         for (std::size_t i = 0; i < moves.size(); ++i) {
-            pos.play(moves[i], color);
+            const int m = moves[i];
+            // Quiet late moves are searched shallower first, and fully only when they
+            // surprise; threats and answers to threats never are.
+            const bool tactical =
+                ((pos.flags(m, color) | pos.flags(m, other)) & (MakesFour | MakesOpenThree)) != 0;
+            const int reduction = forced || tactical || depth < 3 || i < 3 ? 0 : i < 8 ? 1 : 2;
+            pos.play(m, color);
             int score;
             if (i == 0) {
                 score = -alphaBeta(other, depth - 1, -beta, -alpha, ply + 1);
             } else {
-                score = -alphaBeta(other, depth - 1, -alpha - 1, -alpha, ply + 1);
+                score = -alphaBeta(other, depth - 1 - reduction, -alpha - 1, -alpha, ply + 1);
+                if (score > alpha && reduction > 0)
+                    score = -alphaBeta(other, depth - 1, -alpha - 1, -alpha, ply + 1);
                 if (score > alpha && score < beta)
                     score = -alphaBeta(other, depth - 1, -beta, -alpha, ply + 1);
             }
             pos.undo();
             if (score > best) {
                 best = score;
-                bestMove = moves[i];
+                bestMove = m;
                 alpha = std::max(alpha, score);
-                if (alpha >= beta)
+                if (alpha >= beta) {
+                    int& credit = history[color - 1][m];
+                    credit = std::min(credit + depth * depth + 1, 1 << 20);
                     break;
+                }
             }
         }
         if (bestMove < 0)
             return evaluate(color);
         TableEntry& slot = table[pos.hash() & (table.size() - 1)];
         slot = {pos.hash(), toTable(best, ply), static_cast<std::int16_t>(bestMove),
-                static_cast<std::int8_t>(depth),
+                static_cast<std::int8_t>(std::max(depth, 0)),
                 static_cast<std::uint8_t>(best <= startAlpha ? Upper
                                           : best >= beta     ? Lower
                                                              : Exact)};
@@ -353,18 +452,66 @@ public:
     }
 
     // Keeps the root moves after which the opponent has no forced win of this kind.
-    template <typename Check> void keepSafe(std::vector<int>& moves, int color, Check&& check) {
+    template <typename Check>
+    void keepSafe(std::vector<int>& moves, int color, double share, Check&& check) {
         std::vector<int> safe;
-        for (int m : moves) {
-            pos.play(m, color);
-            bool opponentWins = true;
-            const bool finished = withinShare(0.1, [&] { opponentWins = check(); });
-            pos.undo();
-            if (finished && !opponentWins)
-                safe.push_back(m);
-        }
+        withinShare(share, [&] {
+            for (std::size_t i = 0; i < moves.size(); ++i) {
+                pos.play(moves[i], color);
+                bool opponentWins = true;
+                const bool finished = withinShare(1.0 / static_cast<double>(moves.size() - i),
+                                                  [&] { opponentWins = check(); });
+                pos.undo();
+                if (finished && !opponentWins)
+                    safe.push_back(moves[i]);
+            }
+        });
         if (!safe.empty())
             moves = safe;
+    }
+
+    // One pass over the root moves; the best move goes first for the next pass. Returns the
+    // best score, with bestMove set when a move reached it inside the window.
+    int searchRoot(std::vector<int>& moves, int color, int depth, int alpha, int beta,
+                   int& bestMove) {
+        const int other = opponentOf(color);
+        int best = -Infinity;
+        bestMove = -1;
+        withinShare(1.0, [&] {
+            for (std::size_t i = 0; i < moves.size(); ++i) {
+                pos.play(moves[i], color);
+                int score;
+                if (i == 0) {
+                    score = -alphaBeta(other, depth - 1, -beta, -alpha, 1);
+                } else {
+                    score = -alphaBeta(other, depth - 1, -alpha - 1, -alpha, 1);
+                    if (score > alpha && score < beta)
+                        score = -alphaBeta(other, depth - 1, -beta, -alpha, 1);
+                }
+                pos.undo();
+                if (score > best) {
+                    best = score;
+                    if (score > alpha) {
+                        alpha = score;
+                        bestMove = moves[i];
+                    }
+                    if (alpha >= beta)
+                        break;
+                }
+            }
+        });
+        if (bestMove >= 0) {
+            const auto found = std::find(moves.begin(), moves.end(), bestMove);
+            std::rotate(moves.begin(), found, found + 1);
+        }
+        return best;
+    }
+
+    double elapsedShare() const {
+        if (!timed)
+            return 0;
+        return std::chrono::duration<double>(Clock::now() - start) /
+               std::chrono::duration<double>(deadline - start);
     }
 
     int choose(int color) {
@@ -378,50 +525,43 @@ public:
         std::vector<int> moves = candidates(color, RootWidth);
         if (moves.empty())
             return -1;
-        int best = moves.front();
         int win = -1;
-        if (withinShare(0.2, [&] { vcf(color, limits.vcfDepth, &win); }) && win >= 0)
+        if (withinShare(0.1, [&] { vcf(color, limits.vcfDepth, &win); }) && win >= 0)
             return win;
         bool threatened = false;
-        if (withinShare(0.1, [&] { threatened = vcf(other, limits.vcfDepth); }) && threatened)
-            keepSafe(moves, color, [&] { return vcf(other, limits.vcfDepth); });
+        if (withinShare(0.05, [&] { threatened = vcf(other, limits.vcfDepth); }) && threatened)
+            keepSafe(moves, color, 0.1, [&] { return vcf(other, limits.vcfDepth); });
         if (limits.vctDepth > 0) {
             win = -1;
-            if (withinShare(0.25, [&] { attack(color, limits.vctDepth, &win); }) && win >= 0)
+            if (withinShare(0.15, [&] { attack(color, limits.vctDepth, &win); }) && win >= 0)
                 return win;
             threatened = false;
-            if (withinShare(0.1, [&] { threatened = attack(other, limits.vctDepth); }) &&
+            if (withinShare(0.05, [&] { threatened = attack(other, limits.vctDepth); }) &&
                 threatened)
-                keepSafe(moves, color, [&] { return attack(other, limits.vctDepth); });
+                keepSafe(moves, color, 0.15, [&] { return attack(other, limits.vctDepth); });
         }
-        best = moves.front();
-        for (int depth = 1; depth <= limits.maxDepth; ++depth) {
-            int alpha = -Infinity;
+        int best = moves.front();
+        int previous = 0;
+        for (int depth = 1; depth <= limits.maxDepth && !stopped; ++depth) {
+            // A pass that cannot finish in the time left is not started.
+            if (depth > 2 && elapsedShare() > 0.6)
+                break;
             int bestHere = -1;
-            const bool finished = withinShare(1.0, [&] {
-                for (std::size_t i = 0; i < moves.size(); ++i) {
-                    pos.play(moves[i], color);
-                    int score;
-                    if (i == 0) {
-                        score = -alphaBeta(other, depth - 1, -Infinity, -alpha, 1);
-                    } else {
-                        score = -alphaBeta(other, depth - 1, -alpha - 1, -alpha, 1);
-                        if (score > alpha)
-                            score = -alphaBeta(other, depth - 1, -Infinity, -alpha, 1);
-                    }
-                    pos.undo();
-                    if (score > alpha) {
-                        alpha = score;
-                        bestHere = moves[i];
-                    }
-                }
-            });
-            if (bestHere >= 0) {
-                best = bestHere;
-                const auto found = std::find(moves.begin(), moves.end(), best);
-                std::rotate(moves.begin(), found, found + 1);
+            int score;
+            if (depth >= 3 && std::abs(previous) < WinBound) {
+                score =
+                    searchRoot(moves, color, depth, previous - Window, previous + Window, bestHere);
+                if (!stopped && (score <= previous - Window || score >= previous + Window))
+                    score = searchRoot(moves, color, depth, -Infinity, Infinity, bestHere);
+            } else {
+                score = searchRoot(moves, color, depth, -Infinity, Infinity, bestHere);
             }
-            if (!finished || alpha > WinBound || alpha < -WinBound)
+            if (bestHere >= 0)
+                best = bestHere;
+            if (stopped)
+                break;
+            previous = score;
+            if (score > WinBound || score < -WinBound)
                 break;
         }
         return best;
@@ -452,9 +592,15 @@ std::optional<Cell> Engine::chooseMove(const Board& board, int color) {
     s.seed = seed_;
     s.cancelled = &cancelled_;
     s.nodes = 0;
-    s.nodeLimit = limits_.maxNodes > 0 ? limits_.maxNodes : INT64_MAX / 2;
+    s.hardNodes = limits_.maxNodes > 0 ? limits_.maxNodes : INT64_MAX / 2;
+    s.nodeLimit = s.hardNodes;
+    s.stopped = false;
     s.timed = limits_.timeMs > 0;
-    s.deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limits_.timeMs);
+    s.start = Search::Clock::now();
+    s.deadline = s.start + std::chrono::milliseconds(limits_.timeMs);
+    s.shareDeadline = s.deadline;
+    for (auto& own : s.history)
+        own.fill(0);
     const int move = s.choose(color);
     lastNodes_ = s.nodes;
     if (move < 0)

@@ -4,10 +4,12 @@
 // It looks for tactics first (five, blocking a four, a win by continuous fours, a win by
 // threes and fours) and otherwise runs an alpha-beta search over pattern scores.
 //
-// Every limit is a node count and a depth, so that a search is replayed exactly for a given
-// seed; the time cap only ever cuts a search short, for play against a clock.
+// Threats are followed inside the alpha-beta search too: wins by fours at its leaves, and
+// only the answers that meet a threat to make an open four where there is one.
+//
+// With no time cap every limit is a node count and a depth, so that a search is replayed
+// exactly for a given seed; the time cap makes the search fit the clock instead.
 
-#include "game/Board.h"
 #include "game/Board.h"
 
 #include <atomic>
@@ -20,9 +22,14 @@ namespace kelvane {
 struct EngineLimits {
     int maxDepth = 10;         // plies of the alpha-beta search
     std::int64_t maxNodes = 0; // whole move, tactics included
-    int timeMs = 0;            // 0: no time cap
-    int vcfDepth = 12;         // attacker moves
-    int vctDepth = 5;          // attacker moves
+    // Wall-clock milliseconds from the call of chooseMove to its return, 0 for none. It
+    // binds: the search stops within a millisecond or two of it on an unloaded core, and
+    // does not start a deeper pass it could not finish.
+    int timeMs = 0;
+    int vcfDepth = 12;    // attacker moves, at the root
+    int vctDepth = 5;     // attacker moves, at the root
+    int leafVcfDepth = 6; // attacker moves, at the leaves of the search; 0: none
+    int width = 20;       // moves tried at a node that no threat forces
 };
 
 inline constexpr int WeakestStrength = 1;

@@ -137,6 +137,49 @@ Shape lineShape(int color, std::uint16_t key) {
     return static_cast<Shape>(tables().shape[color - 1][key]);
 }
 
+namespace {
+
+constexpr std::array<CellShape, 6561> combineShapes() {
+    std::array<CellShape, 6561> all{};
+    for (int code = 0; code < 6561; ++code) {
+        int fours = 0, openFours = 0, threes = 0, score = 0;
+        bool five = false;
+        for (int d = 0, rest = code; d < 4; ++d, rest /= 9) {
+            const int shape = rest % 9;
+            score += ShapeWeight[shape];
+            five = five || shape == Five;
+            fours += shape == Four;
+            openFours += shape == OpenFour;
+            threes += shape == OpenThree;
+        }
+        if (fours >= 2)
+            score += 400;
+        if (fours > 0 && threes > 0)
+            score += 300;
+        if (threes >= 2)
+            score += 150;
+        int flags = 0;
+        if (five)
+            flags |= MakesFive;
+        if (openFours > 0 || fours >= 2)
+            flags |= MakesOpenFour;
+        if (openFours + fours > 0)
+            flags |= MakesFour;
+        if (threes > 0)
+            flags |= MakesOpenThree;
+        if (threes >= 2)
+            flags |= MakesDoubleThree;
+        if (openFours + fours > 0 && threes > 0)
+            flags |= MakesFourThree;
+        all[code] = {static_cast<std::int16_t>(score), static_cast<std::uint8_t>(flags)};
+    }
+    return all;
+}
+
+} // namespace
+
+constexpr std::array<CellShape, 6561> CellShapes = combineShapes();
+
 const std::vector<int>& Position::boardCells() {
     static const std::vector<int> cells = [] {
         std::vector<int> all;
@@ -173,51 +216,50 @@ void Position::load(const Board& board) {
         for (int row = 1; row <= BoardSize; ++row) {
             const int code = board.at(column, row);
             if (code != Empty)
-                play(toIndex(column, row),
-                     code == BlackStone ? Black : White);
+                play(toIndex(column, row), code == BlackStone ? Black : White);
         }
     }
 }
 
+constexpr std::array<int, 4> PowersOfNine{1, 9, 81, 729};
+
 void Position::rescore(int index) {
-    for (int color = 1; color <= 2; ++color) {
-        int fours = 0, openFours = 0, threes = 0, score = 0;
-        bool five = false;
-        for (int d = 0; d < 4; ++d) {
-            const Shape shape = lineShape(color, keys_[index][d]);
-            score += ShapeWeight[shape];
-            five = five || shape == Five;
-            fours += shape == Four;
-            openFours += shape == OpenFour;
-            threes += shape == OpenThree;
+    for (int c = 0; c < 2; ++c) {
+        int code = 0;
+        for (int d = 0; d < 4; ++d)
+            code += lineShape(c + 1, keys_[index][d]) * PowersOfNine[d];
+        combo_[index][c] = static_cast<std::uint16_t>(code);
+    }
+}
+
+// Line `direction` through an empty cell changed: only its shape is looked up again.
+void Position::reshape(int index, int direction) {
+    const auto& table = CellShapes;
+    for (int c = 0; c < 2; ++c) {
+        const int before = combo_[index][c];
+        const int place = PowersOfNine[direction];
+        const int old = before / place % 9;
+        const int now = lineShape(c + 1, keys_[index][direction]);
+        if (now == old)
+            continue;
+        const int after = before + (now - old) * place;
+        combo_[index][c] = static_cast<std::uint16_t>(after);
+        total_[c] += table[after].score - table[before].score;
+        const unsigned changed = table[after].flags ^ table[before].flags;
+        for (unsigned bits = changed; bits != 0; bits &= bits - 1) {
+            const int bit = std::countr_zero(bits);
+            counts_[c][bit] += (table[after].flags >> bit & 1) ? 1 : -1;
         }
-        if (fours >= 2)
-            score += 400;
-        if (fours > 0 && threes > 0)
-            score += 300;
-        if (threes >= 2)
-            score += 150;
-        std::uint8_t flags = 0;
-        if (five)
-            flags |= MakesFive;
-        if (openFours > 0 || fours >= 2)
-            flags |= MakesOpenFour;
-        if (openFours + fours > 0)
-            flags |= MakesFour;
-        if (threes > 0)
-            flags |= MakesOpenThree;
-        score_[index][color - 1] = score;
-        flags_[index][color - 1] = flags;
     }
 }
 
 void Position::account(int index, int sign) {
+    const auto& table = CellShapes;
     for (int c = 0; c < 2; ++c) {
-        total_[c] += sign * score_[index][c];
-        for (int bit = 0; bit < FlagKinds; ++bit) {
-            if (flags_[index][c] & (1 << bit))
-                counts_[c][bit] += sign;
-        }
+        const CellShape& here = table[combo_[index][c]];
+        total_[c] += sign * here.score;
+        for (unsigned bits = here.flags; bits != 0; bits &= bits - 1)
+            counts_[c][std::countr_zero(bits)] += sign;
     }
 }
 
@@ -234,11 +276,10 @@ void Position::touchNeighbours(int index, int color, int sign) {
                 keys_[other][d] |= color << shift;
             else
                 keys_[other][d] &= static_cast<std::uint16_t>(~(3 << shift));
-            if (cells_[other] == 0) {
-                account(other, -1);
-                rescore(other);
-                account(other, +1);
-            }
+            // Only this line changed for the cells along it; a stone's own cell is
+            // reshaped whole when it is taken back.
+            if (cells_[other] == 0)
+                reshape(other, d);
         }
     }
     for (int dr = -2; dr <= 2; ++dr) {
@@ -274,7 +315,7 @@ int Position::firstWith(int color, ThreatFlag flag) const {
     if (count(color, flag) == 0)
         return -1;
     for (int index : boardCells()) {
-        if (cells_[index] == 0 && (flags_[index][color - 1] & flag))
+        if (cells_[index] == 0 && (flags(index, color) & flag))
             return index;
     }
     return -1;
@@ -282,7 +323,7 @@ int Position::firstWith(int color, ThreatFlag flag) const {
 
 void Position::collect(int color, std::uint8_t anyFlags, std::vector<int>& out) const {
     for (int index : boardCells()) {
-        if (cells_[index] == 0 && (flags_[index][color - 1] & anyFlags))
+        if (cells_[index] == 0 && (flags(index, color) & anyFlags))
             out.push_back(index);
     }
 }

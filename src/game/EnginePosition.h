@@ -37,12 +37,22 @@ enum ThreatFlag : std::uint8_t {
     MakesOpenFour = 2, // an open four or two fours: wins unless met by fours
     MakesFour = 4,     // at least one four (set for open fours too)
     MakesOpenThree = 8,
+    MakesDoubleThree = 16, // two open threes at once
+    MakesFourThree = 32,   // a four and an open three at once
 };
-inline constexpr int FlagKinds = 4;
+inline constexpr int FlagKinds = 6;
 
 // The shape of one line for a colour, from the 16-bit key of its eight neighbours (two bits
 // each: empty, black, white, wall).
 Shape lineShape(int color, std::uint16_t key);
+
+// What a stone would make at a cell over its four lines: a score and the threat flags.
+struct CellShape {
+    std::int16_t score = 0;
+    std::uint8_t flags = 0;
+};
+// Indexed by the shapes of the four lines as digits of a base-9 number.
+extern const std::array<CellShape, 6561> CellShapes;
 
 class Position {
 public:
@@ -58,8 +68,10 @@ public:
 
     std::uint64_t hash() const { return hash_; }
     // How much a stone of this colour would gain at this empty cell.
-    int cellScore(int index, int color) const { return score_[index][color - 1]; }
-    std::uint8_t flags(int index, int color) const { return flags_[index][color - 1]; }
+    int cellScore(int index, int color) const { return CellShapes[combo_[index][color - 1]].score; }
+    std::uint8_t flags(int index, int color) const {
+        return CellShapes[combo_[index][color - 1]].flags;
+    }
     // How many empty cells carry a flag for a colour.
     int count(int color, ThreatFlag flag) const;
     // Sum of cellScore over all empty cells.
@@ -76,12 +88,13 @@ public:
 private:
     void touchNeighbours(int index, int color, int sign);
     void rescore(int index);
+    void reshape(int index, int direction);
     void account(int index, int sign);
 
     std::array<std::uint8_t, CellCount> cells_{};
     std::array<std::array<std::uint16_t, 4>, CellCount> keys_{};
-    std::array<std::array<int, 2>, CellCount> score_{};
-    std::array<std::array<std::uint8_t, 2>, CellCount> flags_{};
+    // Per colour, the shapes of a cell's four lines as digits of a base-9 number.
+    std::array<std::array<std::uint16_t, 2>, CellCount> combo_{};
     std::array<std::uint8_t, CellCount> near_{};
     std::array<std::array<int, FlagKinds>, 2> counts_{};
     std::array<int, 2> total_{};
