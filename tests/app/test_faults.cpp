@@ -311,7 +311,7 @@ private slots:
         LinkedHost side;
         QVERIFY(side.link());
         side.player.clickCell(8, 8);
-        const qint64 peakBefore = peakResidentKiB();
+        [[maybe_unused]] const qint64 peakBefore = peakResidentKiB();
         LoopWatch watch(side.player);
         if (bytesPerSend >= 0) {
             side.peer.start(stream, stream.size(), bytesPerSend);
