@@ -9,6 +9,10 @@ weston=
 trap '[ -z "$weston" ] || { kill "$weston"; wait "$weston"; } 2>/dev/null; rm -rf "$scratch"' EXIT
 export XDG_RUNTIME_DIR="$scratch" WAYLAND_DISPLAY=kelvane QT_QPA_PLATFORM=wayland
 unset DISPLAY QT_SCALE_FACTOR
+# libwayland-client and Qt's wayland plugins keep memory until exit that the leak check finds
+# only after the plugins are unloaded, without a name to suppress it by; our own code is
+# checked for leaks by the same test on the offscreen platform.
+export ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0"
 weston --backend=headless-backend.so --socket=kelvane --idle-time=0 --no-config >"$scratch/log" 2>&1 &
 weston=$!
 for _ in $(seq 100); do
