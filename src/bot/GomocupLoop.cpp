@@ -155,7 +155,10 @@ int RunGomocup(const EngineLimits& limits, std::uint64_t seed, const std::string
             std::cout << reply << '\n';
         std::cout.flush();
     }
-    // Only END or the end of input closes the inbox, and the reader stops there.
+    // Only END or the end of input closes the inbox, and the reader stops there. END inside
+    // a BOARD block ends the block as any other command does.
+    if (session.readingBoard())
+        std::cout << "ERROR BOARD without DONE" << std::endl;
     inbox.playerDone();
     reader.join();
     return 0;

@@ -21,6 +21,8 @@ public:
     std::vector<std::string> handleLine(const std::string& line);
     // END was received.
     bool finished() const { return finished_; }
+    // Inside a BOARD block that has not had its DONE.
+    bool readingBoard() const { return readingBoard_; }
     // Makes a search under way, and any later one, return at once; from any thread.
     void cancel() { engine_.cancel(); }
 

@@ -170,8 +170,9 @@ private slots:
             viaEnd ? void(deep.write("END\r\n")) : deep.closeWriteChannel();
             QVERIFY(endsSoon(deep, viaEnd ? "END mid-search" : "input closed mid-search"));
         }
-        bot.closeWriteChannel();
-        QVERIFY(endsSoon(bot, "input closed"));
+        bot.write("BOARD\r\n7,7,1\r\nEND\r\n"); // END too ends the block, and is obeyed
+        QCOMPARE(replyLine(bot), QByteArray("ERROR BOARD without DONE"));
+        QVERIFY(endsSoon(bot, "END inside BOARD"));
     }
 
     // A join that fails says why, in one line naming the address.
