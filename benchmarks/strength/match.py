@@ -171,6 +171,8 @@ def main():
     args = parser.parse_args()
 
     score = games = 0
+    # Points of engine a by its colour: games between near-equal engines mostly go to black.
+    by_colour = {"black": [0.0, 0], "white": [0.0, 0]}
     stats = {}
     for number, opening in enumerate(openings(args.openings, args.seed)):
         for a_black in (True, False):
@@ -186,6 +188,9 @@ def main():
             points = result if a_black else 1 - result
             score += points
             games += 1
+            tally = by_colour["black" if a_black else "white"]
+            tally[0] += points
+            tally[1] += 1
             for name, engine in (("a", a), ("b", b)):
                 s = stats.setdefault(name, [0.0, 0, 0.0])
                 s[0] += engine.total
@@ -197,6 +202,8 @@ def main():
         total, moves, longest = stats[name]
         print(f"{args.name} {name}: {total / max(moves, 1):.0f} ms a move on average, "
               f"longest {longest:.0f} ms")
+    print(f"{args.name} a as black: {by_colour['black'][0]} / {by_colour['black'][1]}, "
+          f"as white: {by_colour['white'][0]} / {by_colour['white'][1]}")
     print(f"{args.name} score of a: {score} / {games} = {100 * score / games:.1f} %")
 
 

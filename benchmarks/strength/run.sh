@@ -74,7 +74,7 @@ cp "$work/rapfi-networks/config-example/gomocalc-classical220723.toml" "$run/con
 match() { # name, then the arguments of match.py
     name=$1
     shift
-    python3 "$here/match.py" --openings "$openings" --name "$name" "$@" | tail -3
+    python3 "$here/match.py" --openings "$openings" --name "$name" "$@" | tail -4
 }
 
 # kelvane-bot keeps its own clock (the strength's cap); the others get theirs by INFO.

@@ -68,7 +68,7 @@ EngineLimits LimitsForStrength(int strength) {
                 .timeMs = 1700,
                 .vcfDepth = 16,
                 .vctDepth = 7,
-                .leafVcfDepth = 8,
+                .leafVcfDepth = 0,
                 .width = 24};
     default:
         return {.maxDepth = 30,
@@ -76,7 +76,7 @@ EngineLimits LimitsForStrength(int strength) {
                 .timeMs = 220,
                 .vcfDepth = 14,
                 .vctDepth = 5,
-                .leafVcfDepth = 6,
+                .leafVcfDepth = 0,
                 .width = 20};
     }
 }
@@ -185,17 +185,41 @@ public:
         }
     }
 
+    // Against a threat to make an open four: our own fours, which gain time, and the cells
+    // after which the threat is gone. When no single cell removes it, a cell of the open four
+    // itself, so that the loss is still played out.
+    void defences(int color, std::vector<int>& out) {
+        const int other = opponentOf(color);
+        std::vector<int> blocks;
+        for (int index : Position::boardCells()) {
+            if (!pos.isEmpty(index))
+                continue;
+            if (pos.flags(index, color) & MakesFour)
+                out.push_back(index);
+            else if (pos.flags(index, other) & MakesFour)
+                blocks.push_back(index);
+        }
+        bool met = false;
+        for (int index : blocks) {
+            pos.play(index, color);
+            const bool meets = pos.count(other, MakesOpenFour) == 0;
+            pos.undo();
+            if (meets) {
+                out.push_back(index);
+                met = true;
+            }
+        }
+        if (!met && out.empty())
+            out.push_back(pos.firstWith(other, MakesOpenFour));
+    }
+
     // The moves worth trying: against a threat to make an open four only our fours and the
     // cells that meet it, else the cells near the stones.
     std::vector<int> candidates(int color, int width, bool useHistory = false) {
         const int other = opponentOf(color);
         std::vector<int> moves;
         if (pos.count(other, MakesOpenFour) > 0) {
-            for (int index : Position::boardCells()) {
-                if (pos.isEmpty(index) && ((pos.flags(index, color) & MakesFour) ||
-                                           (pos.flags(index, other) & MakesFour)))
-                    moves.push_back(index);
-            }
+            defences(color, moves);
             sortByValue(moves, color, 64, useHistory);
             return moves;
         }
@@ -314,11 +338,7 @@ public:
                 return true;
             answers.push_back(pos.firstWith(attacker, MakesFive));
         } else if (pos.count(attacker, MakesOpenFour) > 0) {
-            for (int index : Position::boardCells()) {
-                if (pos.isEmpty(index) && ((pos.flags(index, attacker) & MakesFour) ||
-                                           (pos.flags(index, defender) & MakesFour)))
-                    answers.push_back(index);
-            }
+            defences(defender, answers);
         } else {
             return false; // nothing forces the defender: the threat sequence broke
         }
@@ -401,6 +421,16 @@ public:
             }
         }
         const bool forced = pos.count(other, MakesOpenFour) > 0;
+        // A stone never hurts its owner, so a pass is a fair lower bound: when even passing
+        // holds beta, a shallower look at it is enough.
+        if (!forced && !extended && depth >= 3 && std::abs(beta) < WinBound &&
+            pos.count(other, MakesFour) == 0 && evaluate(color) >= beta) {
+            pos.pass();
+            const int score = -alphaBeta(other, depth - 3, -beta, -beta + 1, ply + 1);
+            pos.pass();
+            if (score >= beta)
+                return score;
+        }
         std::vector<int> moves = candidates(color, limits.width, true);
         if (tableMove >= 0) {
             const auto found = std::find(moves.begin(), moves.end(), tableMove);
@@ -417,16 +447,19 @@ public:
             const bool tactical =
                 ((pos.flags(m, color) | pos.flags(m, other)) & (MakesFour | MakesOpenThree)) != 0;
             const int reduction = forced || tactical || depth < 3 || i < 3 ? 0 : i < 8 ? 1 : 2;
+            // Answering a threat costs no depth: the attacker's moves are what is counted, so
+            // that threat sequences are followed to their end.
+            const int next = forced ? depth : depth - 1;
             pos.play(m, color);
             int score;
             if (i == 0) {
-                score = -alphaBeta(other, depth - 1, -beta, -alpha, ply + 1);
+                score = -alphaBeta(other, next, -beta, -alpha, ply + 1);
             } else {
-                score = -alphaBeta(other, depth - 1 - reduction, -alpha - 1, -alpha, ply + 1);
+                score = -alphaBeta(other, next - reduction, -alpha - 1, -alpha, ply + 1);
                 if (score > alpha && reduction > 0)
-                    score = -alphaBeta(other, depth - 1, -alpha - 1, -alpha, ply + 1);
+                    score = -alphaBeta(other, next, -alpha - 1, -alpha, ply + 1);
                 if (score > alpha && score < beta)
-                    score = -alphaBeta(other, depth - 1, -beta, -alpha, ply + 1);
+                    score = -alphaBeta(other, next, -beta, -alpha, ply + 1);
             }
             pos.undo();
             if (score > best) {

@@ -4,8 +4,10 @@
 // It looks for tactics first (five, blocking a four, a win by continuous fours, a win by
 // threes and fours) and otherwise runs an alpha-beta search over pattern scores.
 //
-// Threats are followed inside the alpha-beta search too: wins by fours at its leaves, and
-// only the answers that meet a threat to make an open four where there is one.
+// Threats are followed inside the alpha-beta search too: where the opponent threatens an
+// open four only the answers that meet it are tried, and they cost no depth, so that a
+// sequence of threats is followed to its end. Wins by fours can also be looked for at the
+// leaves (leafVcfDepth); measured, the depth that time buys is worth more.
 //
 // With no time cap every limit is a node count and a depth, so that a search is replayed
 // exactly for a given seed; the time cap makes the search fit the clock instead.

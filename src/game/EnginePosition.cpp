@@ -74,8 +74,10 @@ Shape classify(Line& line, std::array<std::int8_t, 6561>& memo) {
     return result;
 }
 
+// Both colours' shapes of a line in one byte, black's in the low half, so that updating a
+// cell costs one look-up.
 struct ShapeTables {
-    std::array<std::array<std::uint8_t, 65536>, 2> shape{};
+    std::array<std::uint8_t, 65536> shape{};
 
     ShapeTables() {
         std::array<std::int8_t, 6561> memo;
@@ -88,7 +90,7 @@ struct ShapeTables {
                     const int value = (key >> (2 * slot)) & 3;
                     line[slot < 4 ? slot : slot + 1] = value == 0 ? 0 : value == color ? Own : Opp;
                 }
-                shape[color - 1][key] = classify(line, memo);
+                shape[key] |= static_cast<std::uint8_t>(classify(line, memo) << (4 * (color - 1)));
             }
         }
     }
@@ -134,7 +136,7 @@ int flagBit(ThreatFlag flag) {
 } // namespace
 
 Shape lineShape(int color, std::uint16_t key) {
-    return static_cast<Shape>(tables().shape[color - 1][key]);
+    return static_cast<Shape>(tables().shape[key] >> (4 * (color - 1)) & 15);
 }
 
 namespace {
@@ -224,25 +226,30 @@ void Position::load(const Board& board) {
 constexpr std::array<int, 4> PowersOfNine{1, 9, 81, 729};
 
 void Position::rescore(int index) {
+    const auto& shapes = tables().shape;
     for (int c = 0; c < 2; ++c) {
         int code = 0;
-        for (int d = 0; d < 4; ++d)
-            code += lineShape(c + 1, keys_[index][d]) * PowersOfNine[d];
+        for (int d = 0; d < 4; ++d) {
+            const int shape = shapes[keys_[index][d]] >> (4 * c) & 15;
+            lines_[index][c][d] = static_cast<std::uint8_t>(shape);
+            code += shape * PowersOfNine[d];
+        }
         combo_[index][c] = static_cast<std::uint16_t>(code);
     }
 }
 
 // Line `direction` through an empty cell changed: only its shape is looked up again.
-void Position::reshape(int index, int direction) {
+void Position::reshape(int index, int direction, const ShapeTable& shapes) {
     const auto& table = CellShapes;
+    const int both = shapes[keys_[index][direction]];
     for (int c = 0; c < 2; ++c) {
-        const int before = combo_[index][c];
-        const int place = PowersOfNine[direction];
-        const int old = before / place % 9;
-        const int now = lineShape(c + 1, keys_[index][direction]);
+        const int old = lines_[index][c][direction];
+        const int now = both >> (4 * c) & 15;
         if (now == old)
             continue;
-        const int after = before + (now - old) * place;
+        lines_[index][c][direction] = static_cast<std::uint8_t>(now);
+        const int before = combo_[index][c];
+        const int after = before + (now - old) * PowersOfNine[direction];
         combo_[index][c] = static_cast<std::uint16_t>(after);
         total_[c] += table[after].score - table[before].score;
         const unsigned changed = table[after].flags ^ table[before].flags;
@@ -266,6 +273,7 @@ void Position::account(int index, int sign) {
 // A stone placed (+1) or taken back (-1) at index: the keys of the cells that see it along
 // the four lines, the scores of the empty ones among them, and the neighbourhood counts.
 void Position::touchNeighbours(int index, int color, int sign) {
+    const auto& shapes = tables().shape;
     for (int d = 0; d < 4; ++d) {
         for (int k = -4; k <= 4; ++k) {
             const int other = index + k * Directions[d];
@@ -279,7 +287,7 @@ void Position::touchNeighbours(int index, int color, int sign) {
             // Only this line changed for the cells along it; a stone's own cell is
             // reshaped whole when it is taken back.
             if (cells_[other] == 0)
-                reshape(other, d);
+                reshape(other, d, shapes);
         }
     }
     for (int dr = -2; dr <= 2; ++dr) {

@@ -63,6 +63,8 @@ public:
     bool isEmpty(int index) const { return cells_[index] == 0; }
     void play(int index, int color);
     void undo();
+    // The turn passes without a stone: only the hash tells the two positions apart.
+    void pass() { hash_ ^= 0x2545f4914f6cdd1dULL; }
     int stones() const { return static_cast<int>(history_.size()); }
     int lastMove() const { return history_.empty() ? -1 : history_.back(); }
 
@@ -88,13 +90,16 @@ public:
 private:
     void touchNeighbours(int index, int color, int sign);
     void rescore(int index);
-    void reshape(int index, int direction);
+    using ShapeTable = std::array<std::uint8_t, 65536>;
+    void reshape(int index, int direction, const ShapeTable& shapes);
     void account(int index, int sign);
 
     std::array<std::uint8_t, CellCount> cells_{};
     std::array<std::array<std::uint16_t, 4>, CellCount> keys_{};
     // Per colour, the shapes of a cell's four lines as digits of a base-9 number.
     std::array<std::array<std::uint16_t, 2>, CellCount> combo_{};
+    // The same shapes one by one: per colour, per direction.
+    std::array<std::array<std::array<std::uint8_t, 4>, 2>, CellCount> lines_{};
     std::array<std::uint8_t, CellCount> near_{};
     std::array<std::array<int, FlagKinds>, 2> counts_{};
     std::array<int, 2> total_{};
