@@ -190,26 +190,19 @@ public:
     // itself, so that the loss is still played out.
     void defences(int color, std::vector<int>& out) {
         const int other = opponentOf(color);
-        std::vector<int> blocks;
         for (int index : Position::boardCells()) {
             if (!pos.isEmpty(index))
                 continue;
-            if (pos.flags(index, color) & MakesFour)
-                out.push_back(index);
-            else if (pos.flags(index, other) & MakesFour)
-                blocks.push_back(index);
-        }
-        bool met = false;
-        for (int index : blocks) {
-            pos.play(index, color);
-            const bool meets = pos.count(other, MakesOpenFour) == 0;
-            pos.undo();
-            if (meets) {
-                out.push_back(index);
-                met = true;
+            bool keep = (pos.flags(index, color) & MakesFour) != 0;
+            if (!keep && (pos.flags(index, other) & MakesFour)) {
+                pos.play(index, color);
+                keep = pos.count(other, MakesOpenFour) == 0;
+                pos.undo();
             }
+            if (keep)
+                out.push_back(index);
         }
-        if (!met && out.empty())
+        if (out.empty())
             out.push_back(pos.firstWith(other, MakesOpenFour));
     }
 
