@@ -188,12 +188,12 @@ public:
     // Against a threat to make an open four: our own fours, which gain time, and the cells
     // after which the threat is gone. When no single cell removes it, a cell of the open four
     // itself, so that the loss is still played out.
-    void defences(int color, std::vector<int>& out) {
+    void defences(int color, std::vector<int>& out, bool counterFours = true) {
         const int other = opponentOf(color);
         for (int index : Position::boardCells()) {
             if (!pos.isEmpty(index))
                 continue;
-            bool keep = (pos.flags(index, color) & MakesFour) != 0;
+            bool keep = counterFours && (pos.flags(index, color) & MakesFour) != 0;
             if (!keep && (pos.flags(index, other) & MakesFour)) {
                 pos.play(index, color);
                 keep = pos.count(other, MakesOpenFour) == 0;
@@ -208,11 +208,12 @@ public:
 
     // The moves worth trying: against a threat to make an open four only our fours and the
     // cells that meet it, else the cells near the stones.
-    std::vector<int> candidates(int color, int width, bool useHistory = false) {
+    std::vector<int> candidates(int color, int width, bool useHistory = false,
+                                bool counterFours = true) {
         const int other = opponentOf(color);
         std::vector<int> moves;
         if (pos.count(other, MakesOpenFour) > 0) {
-            defences(color, moves);
+            defences(color, moves, counterFours);
             sortByValue(moves, color, 64, useHistory);
             return moves;
         }
@@ -348,16 +349,17 @@ public:
     // ---- Alpha-beta over the pattern evaluation, with the threats searched inside it.
 
     // Shapes summed over the board, the opponent's worth less since we move first; and the
-    // threats the side to move can make at once: a double three or a four-three when the
-    // opponent has no four to gain time with wins.
+    // threats the side to move can make at once when the opponent has no four to gain time
+    // with. Fitted like the shapes: a four-three is worth a good deal, a double three, which
+    // the search itself follows, hardly more than its threes.
     int evaluate(int color) const {
         const int other = opponentOf(color);
         int score = pos.potential(color) - pos.potential(other) * 7 / 10 + 20;
         if (pos.count(other, MakesFour) == 0) {
             if (pos.count(color, MakesFourThree) > 0)
-                score += 3000;
+                score += 500;
             else if (pos.count(color, MakesDoubleThree) > 0)
-                score += 1500;
+                score += 24;
         }
         return score;
     }
@@ -424,7 +426,9 @@ public:
             if (score >= beta)
                 return score;
         }
-        std::vector<int> moves = candidates(color, limits.width, true);
+        // Past the horizon a threat is only met, not answered with fours of our own: those
+        // only put the answer off, and tried there they took three quarters of the search.
+        std::vector<int> moves = candidates(color, limits.width, true, !extended);
         if (tableMove >= 0) {
             const auto found = std::find(moves.begin(), moves.end(), tableMove);
             if (found != moves.end())

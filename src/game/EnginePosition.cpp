@@ -127,7 +127,10 @@ constexpr int slotOf(int offset) {
     return offset < 0 ? offset + 4 : offset + 3;
 }
 
-constexpr std::array<int, 9> ShapeWeight{0, 1, 4, 12, 14, 45, 55, 400, 4000};
+// Fitted by least squares to a stronger engine's judgement of 5000 positions from real games:
+// a cell that makes a four, that is a three already on the board, is worth far more than one
+// that makes an open three, and the loose ones and twos hardly count.
+constexpr std::array<int, 9> ShapeWeight{0, 2, 0, 9, 22, 45, 80, 400, 4000};
 
 int flagBit(ThreatFlag flag) {
     return std::countr_zero(static_cast<unsigned>(flag));
@@ -154,12 +157,14 @@ constexpr std::array<CellShape, 6561> combineShapes() {
             openFours += shape == OpenFour;
             threes += shape == OpenThree;
         }
+        // Two threats from one stone: two fours or a four-three win outright, while a double
+        // three is worth a little less than its threes, since one answer often meets both.
         if (fours >= 2)
             score += 400;
         if (fours > 0 && threes > 0)
-            score += 300;
+            score += 312;
         if (threes >= 2)
-            score += 150;
+            score -= 17;
         int flags = 0;
         if (five)
             flags |= MakesFive;
