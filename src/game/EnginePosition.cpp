@@ -200,6 +200,7 @@ const std::vector<int>& Position::boardCells() {
 }
 
 Position::Position() {
+    undo_.reserve(BoardSize * BoardSize);
     cells_.fill(Wall);
     for (int index : boardCells())
         cells_[index] = 0;
@@ -275,26 +276,24 @@ void Position::account(int index, int sign) {
     }
 }
 
-// A stone placed (+1) or taken back (-1) at index: the keys of the cells that see it along
-// the four lines, the scores of the empty ones among them, and the neighbourhood counts.
-void Position::touchNeighbours(int index, int color, int sign) {
+// A stone placed at index: the keys of the cells that see it along the four lines, and the
+// scores of the empty ones among them.
+void Position::touchNeighbours(int index, int color) {
     const auto& shapes = tables().shape;
     for (int d = 0; d < 4; ++d) {
         for (int k = -4; k <= 4; ++k) {
             const int other = index + k * Directions[d];
             if (k == 0 || cells_[other] == Wall)
                 continue;
-            const int shift = 2 * slotOf(-k);
-            if (sign > 0)
-                keys_[other][d] |= color << shift;
-            else
-                keys_[other][d] &= static_cast<std::uint16_t>(~(3 << shift));
-            // Only this line changed for the cells along it; a stone's own cell is
-            // reshaped whole when it is taken back.
+            keys_[other][d] |= color << (2 * slotOf(-k));
+            // Only this line changed for the cells along it.
             if (cells_[other] == 0)
                 reshape(other, d, shapes);
         }
     }
+}
+
+void Position::markNear(int index, int sign) {
     for (int dr = -2; dr <= 2; ++dr) {
         for (int dc = -2; dc <= 2; ++dc)
             near_[index + dr * Side + dc] += sign;
@@ -302,22 +301,52 @@ void Position::touchNeighbours(int index, int color, int sign) {
 }
 
 void Position::play(int index, int color) {
+    Undo& saved = undo_.emplace_back();
+    saved.total = total_;
+    saved.counts = counts_;
+    int n = 0;
+    for (int d = 0; d < 4; ++d) {
+        for (int k = -4; k <= 4; ++k) {
+            const int other = index + k * Directions[d];
+            if (k != 0 && cells_[other] != Wall)
+                saved.cells[n++] = {keys_[other][d], combo_[other],
+                                    {lines_[other][0][d], lines_[other][1][d]}};
+        }
+    }
     account(index, -1);
     cells_[index] = static_cast<std::uint8_t>(color);
     hash_ ^= zobrist().keys[index][color - 1];
-    touchNeighbours(index, color, +1);
+    touchNeighbours(index, color);
+    markNear(index, +1);
     history_.push_back(index);
 }
 
+// The stone's own cell kept its shapes while it was taken: every later stone is gone, so its
+// keys are what they were.
 void Position::undo() {
     const int index = history_.back();
     history_.pop_back();
     const int color = cells_[index];
     cells_[index] = 0;
     hash_ ^= zobrist().keys[index][color - 1];
-    touchNeighbours(index, color, -1);
-    rescore(index);
-    account(index, +1);
+    const Undo& saved = undo_.back();
+    int n = 0;
+    for (int d = 0; d < 4; ++d) {
+        for (int k = -4; k <= 4; ++k) {
+            const int other = index + k * Directions[d];
+            if (k == 0 || cells_[other] == Wall)
+                continue;
+            const Saved& cell = saved.cells[n++];
+            keys_[other][d] = cell.key;
+            combo_[other] = cell.combo;
+            lines_[other][0][d] = cell.line[0];
+            lines_[other][1][d] = cell.line[1];
+        }
+    }
+    total_ = saved.total;
+    counts_ = saved.counts;
+    undo_.pop_back();
+    markNear(index, -1);
 }
 
 int Position::count(int color, ThreatFlag flag) const {

@@ -88,7 +88,8 @@ public:
     static const std::vector<int>& boardCells();
 
 private:
-    void touchNeighbours(int index, int color, int sign);
+    void touchNeighbours(int index, int color);
+    void markNear(int index, int sign);
     void rescore(int index);
     using ShapeTable = std::array<std::uint8_t, 65536>;
     void reshape(int index, int direction, const ShapeTable& shapes);
@@ -105,6 +106,20 @@ private:
     std::array<int, 2> total_{};
     std::uint64_t hash_ = 0;
     std::vector<int> history_;
+
+    // What a stone changed, kept so that taking it back is a copy, not a second update: for
+    // each cell along its lines, that line's key and shapes and the cell's combinations.
+    struct Saved {
+        std::uint16_t key;
+        std::array<std::uint16_t, 2> combo;
+        std::array<std::uint8_t, 2> line;
+    };
+    struct Undo {
+        std::array<int, 2> total;
+        std::array<std::array<int, FlagKinds>, 2> counts;
+        std::array<Saved, 32> cells;
+    };
+    std::vector<Undo> undo_;
 };
 
 } // namespace kelvane::engine
