@@ -277,14 +277,17 @@ void Position::account(int index, int sign) {
 }
 
 // A stone placed at index: the keys of the cells that see it along the four lines, and the
-// scores of the empty ones among them.
-void Position::touchNeighbours(int index, int color) {
+// scores of the empty ones among them, each saved first for the stone's undo.
+void Position::touchNeighbours(int index, int color, Undo& saved) {
     const auto& shapes = tables().shape;
+    int n = 0;
     for (int d = 0; d < 4; ++d) {
         for (int k = -4; k <= 4; ++k) {
             const int other = index + k * Directions[d];
             if (k == 0 || cells_[other] == Wall)
                 continue;
+            saved.cells[n++] = {keys_[other][d], combo_[other],
+                                {lines_[other][0][d], lines_[other][1][d]}};
             keys_[other][d] |= color << (2 * slotOf(-k));
             // Only this line changed for the cells along it.
             if (cells_[other] == 0)
@@ -304,19 +307,10 @@ void Position::play(int index, int color) {
     Undo& saved = undo_.emplace_back();
     saved.total = total_;
     saved.counts = counts_;
-    int n = 0;
-    for (int d = 0; d < 4; ++d) {
-        for (int k = -4; k <= 4; ++k) {
-            const int other = index + k * Directions[d];
-            if (k != 0 && cells_[other] != Wall)
-                saved.cells[n++] = {keys_[other][d], combo_[other],
-                                    {lines_[other][0][d], lines_[other][1][d]}};
-        }
-    }
     account(index, -1);
     cells_[index] = static_cast<std::uint8_t>(color);
     hash_ ^= zobrist().keys[index][color - 1];
-    touchNeighbours(index, color);
+    touchNeighbours(index, color, saved);
     markNear(index, +1);
     history_.push_back(index);
 }

@@ -88,7 +88,8 @@ public:
     static const std::vector<int>& boardCells();
 
 private:
-    void touchNeighbours(int index, int color);
+    struct Undo;
+    void touchNeighbours(int index, int color, Undo& saved);
     void markNear(int index, int sign);
     void rescore(int index);
     using ShapeTable = std::array<std::uint8_t, 65536>;
