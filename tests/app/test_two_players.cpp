@@ -18,6 +18,10 @@ using namespace kelvane::testing;
 
 namespace {
 
+// The computer is a process of its own: on a machine busy with a build it can take long to
+// start, join and answer.
+constexpr int BotWaitMs = 60000;
+
 struct Match {
     // Both players keep one port across reconnects, as the real program keeps its own.
     const quint16 port = freePort();
@@ -198,24 +202,24 @@ private slots:
         levels[1]->trigger();
         QTRY_VERIFY_WITH_TIMEOUT(black.linked() && black.caption("labWhite") ==
                                                        QStringLiteral("白方：电脑（中级）"),
-                                 20000);
+                                 BotWaitMs);
         QVERIFY(!computer->menuAction()->isEnabled());
         QVERIFY(black.myTurn() && hint->isEnabled());
         black.clickCell(8, 8);
         QVERIFY(!hint->isEnabled());
-        QTRY_VERIFY_WITH_TIMEOUT(black.stones() == 2 && black.myTurn(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(black.stones() == 2 && black.myTurn(), BotWaitMs);
 
         auto* picture = black.control<BoardPicture>("picBoard");
         QSignalSpy sent(black->session().socket().findChild<QTcpSocket*>(), &QIODevice::bytesWritten);
         hint->trigger();
-        QTRY_VERIFY(picture->hint());
+        QTRY_VERIFY_WITH_TIMEOUT(picture->hint(), BotWaitMs);
         const Cell hinted = *picture->hint();
         QCOMPARE(picture->news(),
                  QStringLiteral("提示：%1%2").arg(QChar(u'A' + hinted.column - 1)).arg(hinted.row));
         QVERIFY(black.stones() == 2 && black.cell(hinted.column, hinted.row) == 0);
         black.clickCell(hinted.column, hinted.row);
         QVERIFY(!picture->hint());
-        QTRY_VERIFY_WITH_TIMEOUT(black.stones() == 4 && black.myTurn(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(black.stones() == 4 && black.myTurn(), BotWaitMs);
         qint64 bytes = 0;
         for (const QList<QVariant>& written : sent)
             bytes += written[0].toLongLong();
@@ -229,7 +233,7 @@ private slots:
         levels[0]->trigger();
         QTRY_VERIFY_WITH_TIMEOUT(black.linked() && black.caption("labWhite") ==
                                                        QStringLiteral("白方：电脑（初级）"),
-                                 20000);
+                                 BotWaitMs);
         QCOMPARE(black.stones(), 0);
         const int bot = botChild();
         black.click("cmdExit");
