@@ -85,6 +85,9 @@ match "strength 2 vs Rapfi classical 50 ms" --a "$bot --gomocup --strength 2" \
 # What level looks like on these openings: the reference against itself.
 match "Rapfi classical 50 ms vs itself" --a "$rapfi/Rapfi/build/pbrain-rapfi" --a-turn 50 \
     --a-cwd "$run" --b "$rapfi/Rapfi/build/pbrain-rapfi" --b-turn 50 --b-cwd "$run"
+# The two references against each other: how hard the PentaZen match is.
+match "Rapfi classical 50 ms vs PentaZen 300 ms" --a "$rapfi/Rapfi/build/pbrain-rapfi" \
+    --a-turn 50 --a-cwd "$run" --b "$pz/pentazen" --b-turn 300
 match "strength 2 vs strength 1" --a "$bot --gomocup --strength 2" \
     --b "$bot --gomocup --strength 1"
 match "strength 3 vs strength 2" --a "$bot --gomocup --strength 3" \
