@@ -196,8 +196,11 @@ def main():
                 s[0] += engine.total
                 s[1] += engine.moves
                 s[2] = max(s[2], engine.longest)
+            # The stones follow, so that the games can be replayed: opening | moves.
             print(f"{args.name} opening {number} a={'black' if a_black else 'white'}: "
-                  f"{points} after {len(log)} moves; a {score}/{games}", flush=True)
+                  f"{points} after {len(log)} moves; a {score}/{games} | "
+                  + " ".join(f"{x},{y}" for x, y in opening) + " | "
+                  + " ".join(f"{x},{y}" for x, y in log), flush=True)
     for name in ("a", "b"):
         total, moves, longest = stats[name]
         print(f"{args.name} {name}: {total / max(moves, 1):.0f} ms a move on average, "

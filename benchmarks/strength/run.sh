@@ -71,10 +71,14 @@ mkdir -p "$run"
 cp "$work/rapfi-networks/classical/model220723.bin" "$run/"
 cp "$work/rapfi-networks/config-example/gomocalc-classical220723.toml" "$run/config.toml"
 
+# Each match's games are kept in $work/logs, for fit.sh.
+mkdir -p "$work/logs"
 match() { # name, then the arguments of match.py
     name=$1
     shift
-    python3 "$here/match.py" --openings "$openings" --name "$name" "$@" | tail -4
+    log=$work/logs/$(echo "$name" | tr -c 'A-Za-z0-9\n' '-').txt
+    python3 "$here/match.py" --openings "$openings" --name "$name" "$@" > "$log"
+    tail -4 "$log"
 }
 
 # kelvane-bot keeps its own clock (the strength's cap); the others get theirs by INFO.
