@@ -1,5 +1,8 @@
 #include "game/EnginePosition.h"
 
+#include "game/EngineWeights.h"
+
+#include <algorithm>
 #include <bit>
 
 namespace kelvane::engine {
@@ -127,9 +130,9 @@ constexpr int slotOf(int offset) {
     return offset < 0 ? offset + 4 : offset + 3;
 }
 
-// Fitted by least squares to a stronger engine's judgement of 5000 positions from real games:
-// a cell that makes a four, that is a three already on the board, is worth far more than one
-// that makes an open three, and the loose ones and twos hardly count.
+// The order in which moves are tried: a cell that makes a four, that is a three already on
+// the board, comes far before one that makes an open three, and the loose ones and twos
+// hardly count. The position itself is judged by the fitted CellWorth instead.
 constexpr std::array<int, 9> ShapeWeight{0, 2, 0, 9, 22, 45, 80, 400, 4000};
 
 int flagBit(ThreatFlag flag) {
@@ -143,6 +146,22 @@ Shape lineShape(int color, std::uint16_t key) {
 }
 
 namespace {
+
+// The place of four shapes, in any order, among all 495 such multisets taken in order.
+constexpr int multisetRank(int code) {
+    std::array<int, 4> s{};
+    for (int d = 0; d < 4; ++d, code /= 9)
+        s[d] = code % 9;
+    std::sort(s.begin(), s.end());
+    int rank = 0;
+    for (int x = 0; x < s[0]; ++x)
+        rank += (11 - x) * (10 - x) * (9 - x) / 6;
+    for (int y = s[0]; y < s[1]; ++y)
+        rank += (10 - y) * (9 - y) / 2;
+    for (int z = s[1]; z < s[2]; ++z)
+        rank += 9 - z;
+    return rank + s[3] - s[2];
+}
 
 constexpr std::array<CellShape, 6561> combineShapes() {
     std::array<CellShape, 6561> all{};
@@ -178,7 +197,9 @@ constexpr std::array<CellShape, 6561> combineShapes() {
             flags |= MakesDoubleThree;
         if (openFours + fours > 0 && threes > 0)
             flags |= MakesFourThree;
-        all[code] = {static_cast<std::int16_t>(score), static_cast<std::uint8_t>(flags)};
+        const auto& worth = CellWorth[static_cast<std::size_t>(multisetRank(code))];
+        all[code] = {static_cast<std::int16_t>(score), static_cast<std::uint8_t>(flags),
+                     worth[0], worth[1]};
     }
     return all;
 }
@@ -257,7 +278,8 @@ void Position::reshape(int index, int direction, const ShapeTable& shapes) {
         const int before = combo_[index][c];
         const int after = before + (now - old) * PowersOfNine[direction];
         combo_[index][c] = static_cast<std::uint16_t>(after);
-        total_[c] += table[after].score - table[before].score;
+        toMove_[c] += table[after].toMove - table[before].toMove;
+        waiting_[c] += table[after].waiting - table[before].waiting;
         const unsigned changed = table[after].flags ^ table[before].flags;
         for (unsigned bits = changed; bits != 0; bits &= bits - 1) {
             const int bit = std::countr_zero(bits);
@@ -270,7 +292,8 @@ void Position::account(int index, int sign) {
     const auto& table = CellShapes;
     for (int c = 0; c < 2; ++c) {
         const CellShape& here = table[combo_[index][c]];
-        total_[c] += sign * here.score;
+        toMove_[c] += sign * here.toMove;
+        waiting_[c] += sign * here.waiting;
         for (unsigned bits = here.flags; bits != 0; bits &= bits - 1)
             counts_[c][std::countr_zero(bits)] += sign;
     }
@@ -305,7 +328,8 @@ void Position::markNear(int index, int sign) {
 
 void Position::play(int index, int color) {
     Undo& saved = undo_.emplace_back();
-    saved.total = total_;
+    saved.toMove = toMove_;
+    saved.waiting = waiting_;
     saved.counts = counts_;
     account(index, -1);
     cells_[index] = static_cast<std::uint8_t>(color);
@@ -337,7 +361,8 @@ void Position::undo() {
             lines_[other][1][d] = cell.line[1];
         }
     }
-    total_ = saved.total;
+    toMove_ = saved.toMove;
+    waiting_ = saved.waiting;
     counts_ = saved.counts;
     undo_.pop_back();
     markNear(index, -1);

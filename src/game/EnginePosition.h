@@ -50,6 +50,10 @@ Shape lineShape(int color, std::uint16_t key);
 struct CellShape {
     std::int16_t score = 0;
     std::uint8_t flags = 0;
+    // What the cell adds to the judgement of the position: for the side to move, and for
+    // the side that has just moved.
+    std::int16_t toMove = 0;
+    std::int16_t waiting = 0;
 };
 // Indexed by the shapes of the four lines as digits of a base-9 number.
 extern const std::array<CellShape, 6561> CellShapes;
@@ -71,13 +75,16 @@ public:
     std::uint64_t hash() const { return hash_; }
     // How much a stone of this colour would gain at this empty cell.
     int cellScore(int index, int color) const { return CellShapes[combo_[index][color - 1]].score; }
+    // The shapes a stone of this colour would make at an empty cell, as in CellShapes.
+    int shapeCode(int index, int color) const { return combo_[index][color - 1]; }
     std::uint8_t flags(int index, int color) const {
         return CellShapes[combo_[index][color - 1]].flags;
     }
     // How many empty cells carry a flag for a colour.
     int count(int color, ThreatFlag flag) const;
-    // Sum of cellScore over all empty cells.
-    int potential(int color) const { return total_[color - 1]; }
+    // Sums of the cells' worth for the side to move and for the side waiting.
+    int toMoveWorth(int color) const { return toMove_[color - 1]; }
+    int waitingWorth(int color) const { return waiting_[color - 1]; }
     // Empty and within two cells of a stone.
     bool isNear(int index) const { return cells_[index] == 0 && near_[index] > 0; }
     // The first empty cell with the flag, -1 when none.
@@ -104,7 +111,8 @@ private:
     std::array<std::array<std::array<std::uint8_t, 4>, 2>, CellCount> lines_{};
     std::array<std::uint8_t, CellCount> near_{};
     std::array<std::array<int, FlagKinds>, 2> counts_{};
-    std::array<int, 2> total_{};
+    std::array<int, 2> toMove_{};
+    std::array<int, 2> waiting_{};
     std::uint64_t hash_ = 0;
     std::vector<int> history_;
 
@@ -116,7 +124,8 @@ private:
         std::array<std::uint8_t, 2> line;
     };
     struct Undo {
-        std::array<int, 2> total;
+        std::array<int, 2> toMove;
+        std::array<int, 2> waiting;
         std::array<std::array<int, FlagKinds>, 2> counts;
         std::array<Saved, 32> cells;
     };
