@@ -31,22 +31,6 @@ constexpr int Threats = 9;
 constexpr int Features = 2 * Multisets + Threats;
 constexpr double Scale = 200; // units of the labels, and so of the fitted worths
 
-// The same order as multisetRank in the engine: sorted shapes, lexicographically.
-int rankOf(int code) {
-    std::array<int, 4> s{};
-    for (int d = 0; d < 4; ++d, code /= 9)
-        s[d] = code % 9;
-    std::sort(s.begin(), s.end());
-    int rank = 0;
-    for (int x = 0; x < s[0]; ++x)
-        rank += (11 - x) * (10 - x) * (9 - x) / 6;
-    for (int y = s[0]; y < s[1]; ++y)
-        rank += (10 - y) * (9 - y) / 2;
-    for (int z = s[1]; z < s[2]; ++z)
-        rank += 9 - z;
-    return rank + s[3] - s[2];
-}
-
 // Plays the moves; false when one is not on the board, taken, or follows a five.
 bool load(Position& pos, const std::string& moves, int& toMove) {
     std::istringstream in(moves);
@@ -85,8 +69,8 @@ Sparse features(const Position& pos, int color) {
     for (int index : Position::boardCells()) {
         if (!pos.isEmpty(index))
             continue;
-        cells[rankOf(pos.shapeCode(index, color))] += 1;
-        cells[Multisets + rankOf(pos.shapeCode(index, other))] += 1;
+        cells[multisetRank(pos.shapeCode(index, color))] += 1;
+        cells[Multisets + multisetRank(pos.shapeCode(index, other))] += 1;
     }
     Sparse out(cells.begin(), cells.end());
     const int t = 2 * Multisets;
@@ -147,8 +131,8 @@ int fit(const char* labelled, const char* header) {
     // the worth their shapes gave them.
     std::vector<double> prior(Features, 0.0);
     for (int code = 0; code < 6561; ++code) {
-        prior[rankOf(code)] = CellShapes[code].score;
-        prior[Multisets + rankOf(code)] = -0.7 * CellShapes[code].score;
+        prior[multisetRank(code)] = CellShapes[code].score;
+        prior[Multisets + multisetRank(code)] = -0.7 * CellShapes[code].score;
     }
     prior[2 * Multisets] = 20;
     prior[2 * Multisets + 1] = 500;

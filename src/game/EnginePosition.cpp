@@ -2,7 +2,6 @@
 
 #include "game/EngineWeights.h"
 
-#include <algorithm>
 #include <bit>
 
 namespace kelvane::engine {
@@ -146,22 +145,6 @@ Shape lineShape(int color, std::uint16_t key) {
 }
 
 namespace {
-
-// The place of four shapes, in any order, among all 495 such multisets taken in order.
-constexpr int multisetRank(int code) {
-    std::array<int, 4> s{};
-    for (int d = 0; d < 4; ++d, code /= 9)
-        s[d] = code % 9;
-    std::sort(s.begin(), s.end());
-    int rank = 0;
-    for (int x = 0; x < s[0]; ++x)
-        rank += (11 - x) * (10 - x) * (9 - x) / 6;
-    for (int y = s[0]; y < s[1]; ++y)
-        rank += (10 - y) * (9 - y) / 2;
-    for (int z = s[1]; z < s[2]; ++z)
-        rank += 9 - z;
-    return rank + s[3] - s[2];
-}
 
 constexpr std::array<CellShape, 6561> combineShapes() {
     std::array<CellShape, 6561> all{};

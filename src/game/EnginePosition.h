@@ -6,6 +6,7 @@
 
 #include "game/Board.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <vector>
@@ -55,6 +56,24 @@ struct CellShape {
     std::int16_t toMove = 0;
     std::int16_t waiting = 0;
 };
+
+// The four shapes of a code, in any order: their place among all 495 such multisets, sorted
+// and taken in order.
+inline constexpr int multisetRank(int code) {
+    std::array<int, 4> s{};
+    for (int d = 0; d < 4; ++d, code /= 9)
+        s[d] = code % 9;
+    std::sort(s.begin(), s.end());
+    int rank = 0;
+    for (int x = 0; x < s[0]; ++x)
+        rank += (11 - x) * (10 - x) * (9 - x) / 6;
+    for (int y = s[0]; y < s[1]; ++y)
+        rank += (10 - y) * (9 - y) / 2;
+    for (int z = s[1]; z < s[2]; ++z)
+        rank += 9 - z;
+    return rank + s[3] - s[2];
+}
+
 // Indexed by the shapes of the four lines as digits of a base-9 number.
 extern const std::array<CellShape, 6561> CellShapes;
 
