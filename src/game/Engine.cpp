@@ -576,8 +576,14 @@ public:
         if (withinShare(0.05, [&] { threatened = vcf(other, limits.vcfDepth); }) && threatened)
             keepSafe(moves, color, 0.1, [&] { return vcf(other, limits.vcfDepth); });
         if (limits.vctDepth > 0) {
+            // Deepening one attacker move at a time: the search to the full depth often does
+            // not finish in its share, and a short win must not be lost with it.
             win = -1;
-            if (withinShare(0.15, [&] { attack(color, limits.vctDepth, &win); }) && win >= 0)
+            withinShare(0.15, [&] {
+                for (int depth = 1; depth <= limits.vctDepth && win < 0; ++depth)
+                    attack(color, depth, &win);
+            });
+            if (win >= 0)
                 return win;
             threatened = false;
             if (withinShare(0.05, [&] { threatened = attack(other, limits.vctDepth); }) &&

@@ -78,6 +78,35 @@ TEST(EngineMatch, EachStrengthBeatsTheOneBelow) {
     }
 }
 
+// From a game: black wins by threats three moves deep (more where white answers with fours),
+// but the threat search to its full depth runs out of its share long before its end.
+// Deepening, black finds the short win anyway and carries it through against the strongest
+// defence; the move played without it, in the game and here, won nothing in forty plies.
+TEST(EngineMatch, PlaysAShortWinWhereTheFullThreatSearchRunsOut) {
+    const int stones[][2] = {{7, 8},  {10, 7}, {10, 10}, {8, 10}, {9, 9},  {11, 11}, {7, 9},
+                             {10, 9}, {7, 7},  {7, 6},   {8, 8},  {6, 6},  {7, 10},  {7, 11},
+                             {9, 8},  {10, 8}, {5, 8},   {6, 8},  {10, 6}, {9, 7},   {6, 9},
+                             {8, 11}, {8, 9},  {5, 9},   {6, 11}, {5, 12}};
+    Board board;
+    for (int i = 0; i < 26; ++i)
+        board.set(stones[i][0], stones[i][1], static_cast<std::int16_t>(i % 2 ? White : Black));
+    Engine attacker(DefaultStrength, 1), defender(StrongestStrength, 1);
+    for (auto [engine, nodes] : {std::pair{&attacker, 100'000}, std::pair{&defender, 400'000}}) {
+        EngineLimits limits = engine->limits();
+        limits.timeMs = 0;
+        limits.maxNodes = nodes;
+        engine->setLimits(limits);
+    }
+    int winner = 0;
+    for (int ply = 0, color = Black; winner == 0 && ply < 21; ++ply, color = opponentOf(color)) {
+        const Cell cell = (color == Black ? attacker : defender).chooseMove(board, color).value();
+        ASSERT_EQ(board.at(cell.column, cell.row), Empty);
+        board.set(cell.column, cell.row, static_cast<std::int16_t>(color));
+        winner = CheckFive(board, color) ? color : 0;
+    }
+    EXPECT_EQ(winner, Black);
+}
+
 // A cancel ends the search within a few dozen nodes, whatever phase it is in: here, with
 // threats on the board, the threat searches come first.
 TEST(EngineMatch, CancelEndsTheSearchAtOnce) {
