@@ -6,7 +6,8 @@ An engine is given as a command line; its turn time in milliseconds is sent as
 INFO timeout_turn (0 sends nothing, for an engine that keeps its own clock).
 
     match.py --a "kelvane-bot --gomocup --strength 2" --a-turn 0 \
-             --b "pbrain-pentazen" --b-turn 300 --openings 20
+             --b "pbrain-pentazen" --b-turn 300 --openings 20 \
+             --judge pbrain-rapfi --judge-cwd rapfi-run --stones 5
 """
 
 import argparse
@@ -106,17 +107,58 @@ def five(board, x, y):
     return False
 
 
-def openings(count, seed):
-    """Four stones, black and white in turn, inside the middle 5 x 5: black to move next.
-    Close openings like these are near balanced; each is played with both colours."""
+def judged(judge, opening, depth):
+    """The judge's score of an opening for the side to move, searched to a fixed depth so
+    that the same seed always gives the same openings."""
+    judge.send("YXHASHCLEAR")
+    judge.send("BOARD")
+    to_move = len(opening) % 2 + 1
+    for i, (x, y) in enumerate(opening):
+        judge.send(f"{x},{y},{1 if i % 2 + 1 == to_move else 2}")
+    score = None
+    judge.send("DONE")
+    while True:
+        line = judge.proc.stdout.readline()
+        if not line:
+            raise RuntimeError(f"{judge.command}: ended")
+        found = re.search(r"Eval (\S+)", line)
+        if found:
+            # A won or lost position shows as a mate distance, not a number: never even.
+            score = int(found.group(1)) if re.fullmatch(r"-?\d+", found.group(1)) else None
+        if re.fullmatch(r"\d+,\d+", line.strip()):
+            return score
+
+
+def openings(count, seed, stones=4, judge=None, depth=16, margin=80):
+    """Stones in the middle 5 x 5, black and white in turn. Such close openings favour the
+    side to move: with four stones black wins nearly every game between equal engines. With
+    a judge (Rapfi) only those it scores within the margin at a fixed depth are kept; five
+    stones, white to move, are the ones it finds even most often. Each is played with both
+    colours."""
     rng = random.Random(seed)
     result, seen = [], set()
-    while len(result) < count:
-        cells = rng.sample([(x, y) for x in range(5, 10) for y in range(5, 10)], 4)
+    if judge:
+        judge.send(f"START {SIZE}")
+        judge.reply("OK")
+        judge.send(f"INFO MAX_DEPTH {depth}")
+        judge.send("INFO timeout_turn 100000")
+        judge.send("INFO rule 0")
+    # Bounded: a margin too narrow for the openings asked fails rather than running on.
+    for _ in range(count * 400):
+        if len(result) == count:
+            break
+        cells = rng.sample([(x, y) for x in range(5, 10) for y in range(5, 10)], stones)
         key = tuple(cells)
-        if key not in seen:
-            seen.add(key)
+        if key in seen:
+            continue
+        seen.add(key)
+        score = judged(judge, cells, depth) if judge else 0
+        if score is not None and abs(score) <= margin:
             result.append(cells)
+    if judge:
+        judge.close()
+    if len(result) < count:
+        raise RuntimeError(f"only {len(result)} openings within {margin}")
     return result
 
 
@@ -130,7 +172,7 @@ def play(black, white, opening, log):
         engine.start()
     first = {1: True, 2: True}
     last = None
-    color = 1
+    color = len(opening) % 2 + 1
     for _ in range(SIZE * SIZE - len(opening)):
         engine = engines[color]
         if first[color]:
@@ -168,13 +210,19 @@ def main():
     parser.add_argument("--openings", type=int, default=20)
     parser.add_argument("--seed", type=int, default=1)
     parser.add_argument("--name", default="")
+    parser.add_argument("--stones", type=int, default=4, help="stones of each opening")
+    parser.add_argument("--judge", help="Rapfi's command line: keep only even openings")
+    parser.add_argument("--judge-cwd")
+    parser.add_argument("--margin", type=int, default=80, help="of the judge's score")
     args = parser.parse_args()
 
     score = games = 0
     # Points of engine a by its colour: games between near-equal engines mostly go to black.
     by_colour = {"black": [0.0, 0], "white": [0.0, 0]}
     stats = {}
-    for number, opening in enumerate(openings(args.openings, args.seed)):
+    judge = Engine(args.judge, 0, 0, args.judge_cwd) if args.judge else None
+    chosen = openings(args.openings, args.seed, args.stones, judge, margin=args.margin)
+    for number, opening in enumerate(chosen):
         for a_black in (True, False):
             a = Engine(args.a, args.a_turn, args.match_ms, args.a_cwd)
             b = Engine(args.b, args.b_turn, args.match_ms, args.b_cwd)

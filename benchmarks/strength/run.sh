@@ -77,7 +77,9 @@ match() { # name, then the arguments of match.py
     name=$1
     shift
     log=$work/logs/$(echo "$name" | tr -c 'A-Za-z0-9\n' '-').txt
-    python3 "$here/match.py" --openings "$openings" --name "$name" "$@" > "$log"
+    # Openings Rapfi judges even, so that both colours of each tell the engines apart.
+    python3 "$here/match.py" --openings "$openings" --name "$name" --stones 5 \
+        --judge "$rapfi/Rapfi/build/pbrain-rapfi" --judge-cwd "$run" "$@" > "$log"
     tail -4 "$log"
 }
 
