@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
 
 using namespace kelvane;
 
@@ -24,15 +23,19 @@ bool CanWin(const Board& board, int color) {
     return false;
 }
 
-// Four stones in the middle, black to move: black at even places of the seeded sequence.
-Board Opening(unsigned seed) {
+// Five stones, white to move, that Rapfi's search to depth 16 judges even: on the openings
+// of four where black moves, black won nearly every game between near-equal engines, which
+// measured little but the colours.
+Board Opening(unsigned number) {
+    static const int stones[][5][2] = {
+        {{5, 8}, {8, 5}, {9, 9}, {7, 9}, {9, 5}}, {{7, 7}, {6, 6}, {5, 8}, {8, 5}, {5, 5}},
+        {{6, 9}, {5, 5}, {7, 8}, {8, 7}, {9, 5}}, {{7, 8}, {8, 6}, {9, 6}, {6, 6}, {6, 9}},
+        {{8, 5}, {5, 8}, {5, 5}, {6, 9}, {7, 7}}, {{6, 8}, {9, 8}, {8, 6}, {6, 6}, {8, 9}},
+    };
     Board board;
-    std::mt19937 random(seed);
-    for (int stone = 0; stone < 4;) {
-        const int column = 6 + random() % 5, row = 6 + random() % 5;
-        if (board.at(column, row) == Empty)
-            board.set(column, row, static_cast<std::int16_t>(stone++ % 2 == 0 ? Black : White));
-    }
+    for (int i = 0; i < 5; ++i)
+        board.set(stones[number][i][0] + 1, stones[number][i][1] + 1,
+                  static_cast<std::int16_t>(i % 2 == 0 ? Black : White));
     return board;
 }
 
@@ -56,7 +59,7 @@ TEST(EngineMatch, EachStrengthBeatsTheOneBelow) {
                 }
                 Board board = Opening(opening);
                 int winner = 0;
-                for (int ply = 4, color = Black; winner == 0 && ply < BoardSize * BoardSize;
+                for (int ply = 5, color = White; winner == 0 && ply < BoardSize * BoardSize;
                      ++ply, color = opponentOf(color)) {
                     const bool weak = color != strongColor;
                     const Cell cell = (weak ? weaker : stronger).chooseMove(board, color).value();
