@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-
 using namespace kelvane;
 
 namespace {
@@ -25,7 +24,7 @@ bool CanWin(const Board& board, int color) {
 
 // Five stones, white to move, that Rapfi's search to depth 16 judges even: on the openings
 // of four where black moves, black won nearly every game between near-equal engines, which
-// measured little but the colours.
+// measured little but the colours. Counted from 0, as the Gomocup protocol counts.
 Board Opening(unsigned number) {
     static const int stones[][5][2] = {
         {{5, 8}, {8, 5}, {9, 9}, {7, 9}, {9, 5}}, {{7, 7}, {6, 6}, {5, 8}, {8, 5}, {5, 5}},
