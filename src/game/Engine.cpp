@@ -101,6 +101,7 @@ public:
     std::vector<TableEntry> table;
     std::vector<FailEntry> fails;
     std::array<std::array<int, CellCount>, 2> history{};
+    std::vector<std::pair<int, int>> keyed; // sortByValue's, kept to spare an allocation a node
 
     explicit Search(std::size_t tableEntries) : table(tableEntries), fails(1 << 16) {}
 
@@ -166,9 +167,10 @@ public:
         return pos.cellScore(m, color) * 5 / 4 + pos.cellScore(m, opponentOf(color)) + noise(m);
     }
 
+    // Callers list the cells in board order, so breaking ties by the cell keeps that order
+    // among equals; only the best `width` are sorted.
     void sortByValue(std::vector<int>& moves, int color, int width, bool useHistory = false) {
-        std::vector<std::pair<int, int>> keyed;
-        keyed.reserve(moves.size());
+        keyed.clear();
         const auto& own = history[color - 1];
         for (int m : moves) {
             // History only breaks near ties of the shapes: a move that has refuted others
@@ -176,14 +178,11 @@ public:
             const int bonus = useHistory ? std::min(own[m] / 64, 24) : 0;
             keyed.emplace_back(-(staticValue(m, color) + bonus), m);
         }
-        std::stable_sort(keyed.begin(), keyed.end(),
-                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        const auto kept = keyed.begin() + std::min<std::ptrdiff_t>(width, std::ssize(keyed));
+        std::partial_sort(keyed.begin(), kept, keyed.end());
         moves.clear();
-        for (const auto& [key, m] : keyed) {
-            if (static_cast<int>(moves.size()) >= width)
-                break;
-            moves.push_back(m);
-        }
+        for (auto it = keyed.begin(); it != kept; ++it)
+            moves.push_back(it->second);
     }
 
     // Against a threat to make an open four: our own fours, which gain time, and the cells
