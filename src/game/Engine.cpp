@@ -21,6 +21,9 @@ constexpr int Infinity = WinScore + 1;
 constexpr int RootWidth = 28;
 // Plies past the root beyond which forced answers are no longer followed.
 constexpr int MaxPly = 60;
+// Above every cell index: sortByValue keeps a cell in the low bits of its key.
+constexpr int CellSpan = 1024;
+static_assert(CellCount <= CellSpan);
 // Half the width of the first window around the last pass's score.
 constexpr int Window = 60;
 
@@ -101,7 +104,7 @@ public:
     std::vector<TableEntry> table;
     std::vector<FailEntry> fails;
     std::array<std::array<int, CellCount>, 2> history{};
-    std::vector<std::pair<int, int>> keyed; // sortByValue's, kept to spare an allocation a node
+    std::vector<std::int64_t> keyed; // sortByValue's, kept to spare an allocation a node
 
     explicit Search(std::size_t tableEntries) : table(tableEntries), fails(1 << 16) {}
 
@@ -168,7 +171,8 @@ public:
     }
 
     // Callers list the cells in board order, so breaking ties by the cell keeps that order
-    // among equals; only the best `width` are sorted.
+    // among equals; only the best `width` are sorted. Value and cell share one integer, so
+    // that each comparison is a single one.
     void sortByValue(std::vector<int>& moves, int color, int width, bool useHistory = false) {
         keyed.clear();
         const auto& own = history[color - 1];
@@ -176,13 +180,15 @@ public:
             // History only breaks near ties of the shapes: a move that has refuted others
             // is worth about an extra two.
             const int bonus = useHistory ? std::min(own[m] / 64, 24) : 0;
-            keyed.emplace_back(-(staticValue(m, color) + bonus), m);
+            keyed.push_back(-static_cast<std::int64_t>(staticValue(m, color) + bonus) * CellSpan + m);
         }
         const auto kept = keyed.begin() + std::min<std::ptrdiff_t>(width, std::ssize(keyed));
-        std::partial_sort(keyed.begin(), kept, keyed.end());
+        if (kept != keyed.end())
+            std::nth_element(keyed.begin(), kept, keyed.end());
+        std::sort(keyed.begin(), kept);
         moves.clear();
         for (auto it = keyed.begin(); it != kept; ++it)
-            moves.push_back(it->second);
+            moves.push_back(static_cast<int>(*it & (CellSpan - 1)));
     }
 
     // Against a threat to make an open four: our own fours, which gain time, and the cells
