@@ -631,19 +631,33 @@ Engine::Engine(int strength, std::uint64_t seed)
 
 Engine::~Engine() = default;
 
+namespace {
+
+std::size_t tableEntriesFor(std::int64_t memoryLimit) {
+    std::size_t entries = std::size_t{1} << 20;
+    while (memoryLimit > 0 && entries > 1024 &&
+           static_cast<std::int64_t>(entries * sizeof(TableEntry)) > memoryLimit / 2)
+        entries /= 2;
+    return entries;
+}
+
+} // namespace
+
 void Engine::setMemoryLimit(std::int64_t bytes) {
     memoryLimit_ = bytes;
-    search_.reset();
+    if (search_ && search_->table.size() != tableEntriesFor(bytes))
+        search_.reset();
+}
+
+void Engine::prepare() {
+    if (!search_)
+        search_ = std::make_unique<Search>(tableEntriesFor(memoryLimit_));
 }
 
 std::optional<Cell> Engine::chooseMove(const Board& board, int color) {
-    if (!search_) {
-        std::size_t entries = std::size_t{1} << 20;
-        while (memoryLimit_ > 0 && entries > 1024 &&
-               static_cast<std::int64_t>(entries * sizeof(TableEntry)) > memoryLimit_ / 2)
-            entries /= 2;
-        search_ = std::make_unique<Search>(entries);
-    }
+    // The turn starts now: setting up the tables, when not done before, is part of it.
+    const auto start = Search::Clock::now();
+    prepare();
     Search& s = *search_;
     s.pos.load(board);
     s.limits = limits_;
@@ -654,7 +668,7 @@ std::optional<Cell> Engine::chooseMove(const Board& board, int color) {
     s.nodeLimit = s.hardNodes;
     s.stopped = false;
     s.timed = limits_.timeMs > 0;
-    s.start = Search::Clock::now();
+    s.start = start;
     s.deadline = s.start + std::chrono::milliseconds(limits_.timeMs);
     s.shareDeadline = s.deadline;
     for (auto& own : s.history)

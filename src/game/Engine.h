@@ -50,6 +50,9 @@ public:
     void setSeed(std::uint64_t seed) { seed_ = seed; }
     // Shrinks the transposition table to fit in about this many bytes.
     void setMemoryLimit(std::int64_t bytes);
+    // Sets up the search's tables now rather than in the first move, whose clock they would
+    // otherwise eat: a first touch of their memory takes tens of milliseconds.
+    void prepare();
 
     // The move for `color` on this board; no cell when the board is full. Any cell code of
     // the board counts as that colour's stone.

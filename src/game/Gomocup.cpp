@@ -102,6 +102,7 @@ std::vector<std::string> GomocupSession::obey(const std::string& command, const 
             return {"ERROR unsupported size, only 15 is played"};
         board_.clear();
         started_ = true;
+        engine_.prepare();
         return {"OK"};
     }
     if (command == "ABOUT")
@@ -160,8 +161,11 @@ void GomocupSession::info(const std::string& key, const std::string& value) {
         timeoutMatch_ = number;
     else if (key == "time_left")
         timeLeft_ = number;
-    else if (key == "max_memory" && number > 0)
+    else if (key == "max_memory" && number > 0) {
         engine_.setMemoryLimit(number);
+        if (started_)
+            engine_.prepare();
+    }
 }
 
 // The strength's own cap, cut to the turn's limit and to a share of what is left of the
