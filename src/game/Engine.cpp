@@ -52,6 +52,22 @@ std::uint64_t mix(std::uint64_t z) {
     return z ^ (z >> 31);
 }
 
+// Whether two cells are the same or on one line within four cells of each other.
+constexpr int Reach = 4 * Side + 4;
+constexpr std::array<bool, 2 * Reach + 1> Aligned = [] {
+    std::array<bool, 2 * Reach + 1> aligned{};
+    for (int step : Directions) {
+        for (int k = -4; k <= 4; ++k)
+            aligned[static_cast<std::size_t>(Reach + k * step)] = true;
+    }
+    return aligned;
+}();
+
+bool inLine(int a, int b) {
+    const int offset = a - b;
+    return offset >= -Reach && offset <= Reach && Aligned[static_cast<std::size_t>(Reach + offset)];
+}
+
 } // namespace
 
 EngineLimits LimitsForStrength(int strength) {
@@ -196,11 +212,29 @@ public:
     // itself, so that the loss is still played out.
     void defences(int color, std::vector<int>& out, bool counterFours = true) {
         const int other = opponentOf(color);
+        // A stone changes only the cells within four of it along its lines, and never makes
+        // the opponent a threat: a cell that ends the threat lies so from each cell where an
+        // open four would be made, and the others need not be tried.
+        std::array<int, 8> threats{};
+        int threatCount = 0;
+        if (pos.count(other, MakesOpenFour) <= static_cast<int>(threats.size())) {
+            for (int index : Position::boardCells()) {
+                if (pos.isEmpty(index) && (pos.flags(index, other) & MakesOpenFour))
+                    threats[static_cast<std::size_t>(threatCount++)] = index;
+            }
+        }
+        const auto meetsAll = [&](int index) {
+            for (int i = 0; i < threatCount; ++i) {
+                if (!inLine(index, threats[static_cast<std::size_t>(i)]))
+                    return false;
+            }
+            return true;
+        };
         for (int index : Position::boardCells()) {
             if (!pos.isEmpty(index))
                 continue;
             bool keep = counterFours && (pos.flags(index, color) & MakesFour) != 0;
-            if (!keep && (pos.flags(index, other) & MakesFour)) {
+            if (!keep && (pos.flags(index, other) & MakesFour) && meetsAll(index)) {
                 pos.play(index, color);
                 keep = pos.count(other, MakesOpenFour) == 0;
                 pos.undo();
