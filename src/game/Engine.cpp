@@ -121,6 +121,7 @@ public:
     std::vector<FailEntry> fails;
     std::array<std::array<int, CellCount>, 2> history{};
     std::vector<std::int64_t> keyed; // sortByValue's, kept to spare an allocation a node
+    std::vector<int> tried;           // defences', likewise
 
     explicit Search(std::size_t tableEntries) : table(tableEntries), fails(1 << 16) {}
 
@@ -217,12 +218,22 @@ public:
         // open four would be made, and the others need not be tried.
         std::array<int, 8> threats{};
         int threatCount = 0;
-        if (pos.count(other, MakesOpenFour) <= static_cast<int>(threats.size())) {
-            for (int index : Position::boardCells()) {
-                if (pos.isEmpty(index) && (pos.flags(index, other) & MakesOpenFour))
+        bool tooMany = false;
+        tried.clear();
+        for (int index : Position::boardCells()) {
+            if (!pos.isEmpty(index))
+                continue;
+            const int theirs = pos.flags(index, other);
+            if (theirs & MakesOpenFour) {
+                tooMany = tooMany || threatCount == static_cast<int>(threats.size());
+                if (!tooMany)
                     threats[static_cast<std::size_t>(threatCount++)] = index;
             }
+            if ((counterFours && (pos.flags(index, color) & MakesFour)) || (theirs & MakesFour))
+                tried.push_back(index);
         }
+        if (tooMany)
+            threatCount = 0;
         const auto meetsAll = [&](int index) {
             for (int i = 0; i < threatCount; ++i) {
                 if (!inLine(index, threats[static_cast<std::size_t>(i)]))
@@ -230,11 +241,9 @@ public:
             }
             return true;
         };
-        for (int index : Position::boardCells()) {
-            if (!pos.isEmpty(index))
-                continue;
+        for (int index : tried) {
             bool keep = counterFours && (pos.flags(index, color) & MakesFour) != 0;
-            if (!keep && (pos.flags(index, other) & MakesFour) && meetsAll(index)) {
+            if (!keep && meetsAll(index)) {
                 pos.play(index, color);
                 keep = pos.count(other, MakesOpenFour) == 0;
                 pos.undo();
