@@ -25,6 +25,8 @@ int nameWaitMs() {
 BotPlayer::BotPlayer(const EngineLimits& limits, quint64 seed, quint16 port, QObject* parent)
     : QObject(parent), link_(port), engine_(DefaultStrength, seed) {
     engine_.setLimits(limits);
+    // Before any game, so that the first move's clock is spent on the search.
+    engine_.prepare();
     nameWait_.setSingleShot(true);
     nameWait_.setInterval(nameWaitMs());
     connect(&nameWait_, &QTimer::timeout, this, &BotPlayer::waitAgain);
