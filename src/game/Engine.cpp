@@ -644,8 +644,11 @@ public:
         int best = moves.front();
         int previous = 0;
         for (int depth = 1; depth <= limits.maxDepth && !stopped; ++depth) {
-            // A pass that cannot finish in the time left is not started.
-            if (depth > 2 && elapsedShare() > 0.6)
+            // A pass with too little time left to search even the best move again is not
+            // started. One that runs out still counts: a move it puts first has beaten the
+            // best of the pass before at the new depth. (Stopping at 0.6 of the time instead
+            // scored 3 points less against Rapfi over 440 games: a small gain, if any.)
+            if (depth > 2 && elapsedShare() > 0.85)
                 break;
             int bestHere = -1;
             int score;
