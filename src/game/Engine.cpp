@@ -121,7 +121,7 @@ public:
     std::vector<FailEntry> fails;
     std::array<std::array<int, CellCount>, 2> history{};
     std::vector<std::int64_t> keyed; // sortByValue's, kept to spare an allocation a node
-    std::vector<int> tried;           // defences', likewise
+    std::vector<int> tried;          // defences', likewise
 
     explicit Search(std::size_t tableEntries) : table(tableEntries), fails(1 << 16) {}
 
@@ -197,7 +197,8 @@ public:
             // History only breaks near ties of the shapes: a move that has refuted others
             // is worth about an extra two.
             const int bonus = useHistory ? std::min(own[m] / 64, 24) : 0;
-            keyed.push_back(-static_cast<std::int64_t>(staticValue(m, color) + bonus) * CellSpan + m);
+            keyed.push_back(-static_cast<std::int64_t>(staticValue(m, color) + bonus) * CellSpan +
+                            m);
         }
         const auto kept = keyed.begin() + std::min<std::ptrdiff_t>(width, std::ssize(keyed));
         if (kept != keyed.end())
