@@ -218,23 +218,18 @@ public:
         // the opponent a threat: a cell that ends the threat lies so from each cell where an
         // open four would be made, and the others need not be tried.
         std::array<int, 8> threats{};
+        const bool filtered = pos.count(other, MakesOpenFour) <= static_cast<int>(threats.size());
         int threatCount = 0;
-        bool tooMany = false;
         tried.clear();
         for (int index : Position::boardCells()) {
             if (!pos.isEmpty(index))
                 continue;
             const int theirs = pos.flags(index, other);
-            if (theirs & MakesOpenFour) {
-                tooMany = tooMany || threatCount == static_cast<int>(threats.size());
-                if (!tooMany)
-                    threats[static_cast<std::size_t>(threatCount++)] = index;
-            }
+            if (filtered && (theirs & MakesOpenFour))
+                threats[static_cast<std::size_t>(threatCount++)] = index;
             if ((counterFours && (pos.flags(index, color) & MakesFour)) || (theirs & MakesFour))
                 tried.push_back(index);
         }
-        if (tooMany)
-            threatCount = 0;
         const auto meetsAll = [&](int index) {
             for (int i = 0; i < threatCount; ++i) {
                 if (!inLine(index, threats[static_cast<std::size_t>(i)]))
