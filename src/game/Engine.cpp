@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <vector>
 
@@ -26,6 +27,32 @@ constexpr int CellSpan = 1024;
 static_assert(CellCount <= CellSpan);
 // Half the width of the first window around the last pass's score.
 constexpr int Window = 60;
+// Below these depths a quiet node whose judgement is this far per ply past beta is taken as
+// failing high, and one this far below alpha is only looked at to the horizon.
+constexpr int MarginPerPly = 40;
+constexpr int FutileBelow = 7;
+constexpr int RazorBelow = 5;
+constexpr int MaxSearchDepth = 64;
+
+// How many moves a node deep in the tree tries at a depth: a few more as the depth grows,
+// fewer where a threat limits the answers anyway.
+constexpr int movesAtDepth(int depth, bool quiet) {
+    constexpr std::array<int, 10> QuietMoves{0, 3, 9, 14, 18, 22, 25, 28, 30, 32};
+    constexpr std::array<int, 5> ForcedMoves{0, 3, 5, 7, 8};
+    return quiet ? QuietMoves[static_cast<std::size_t>(std::min(depth, 9))]
+                 : ForcedMoves[static_cast<std::size_t>(std::min(depth, 4))];
+}
+
+// Plies taken off a late move, growing with the depth left and with the move's place.
+const auto Reductions = [] {
+    std::array<std::array<std::int8_t, 64>, MaxSearchDepth> table{};
+    for (int depth = 1; depth < MaxSearchDepth; ++depth) {
+        for (int order = 1; order < 64; ++order)
+            table[static_cast<std::size_t>(depth)][static_cast<std::size_t>(order)] =
+                static_cast<std::int8_t>(std::lround(std::log(depth) * std::log(order) / 2));
+    }
+    return table;
+}();
 
 enum Bound : std::uint8_t { NoBound, Exact, Lower, Upper };
 
@@ -474,6 +501,14 @@ public:
             }
         }
         const bool forced = pos.count(other, MakesOpenFour) > 0;
+        if (!forced && !extended && std::abs(alpha) < WinBound && std::abs(beta) < WinBound &&
+            depth < FutileBelow) {
+            const int judged = evaluate(color);
+            if (judged - MarginPerPly * depth >= beta)
+                return judged;
+            if (depth < RazorBelow && judged + MarginPerPly * depth <= alpha)
+                return leaf(color, alpha, beta, ply);
+        }
         // A stone never hurts its owner, so a pass is a fair lower bound: when even passing
         // holds beta, a shallower look at it is enough.
         if (!forced && !extended && depth >= 3 && std::abs(beta) < WinBound &&
@@ -495,16 +530,24 @@ public:
         const int startAlpha = alpha;
         int best = -Infinity;
         int bestMove = -1;
+        // A single answer to a threat costs no depth, so that a sequence of threats that
+        // leaves no choice is followed to its end.
+        const int next = forced && moves.size() == 1 ? depth : std::max(depth - 1, 0);
         for (std::size_t i = 0; i < moves.size(); ++i) {
             const int m = moves[i];
-            // Quiet late moves are searched shallower first, and fully only when they
-            // surprise; threats and answers to threats never are.
-            const bool tactical =
-                ((pos.flags(m, color) | pos.flags(m, other)) & (MakesFour | MakesOpenThree)) != 0;
-            const int reduction = forced || tactical || depth < 3 || i < 3 ? 0 : i < 8 ? 1 : 2;
-            // Answering a threat costs no depth: the attacker's moves are what is counted, so
-            // that threat sequences are followed to their end.
-            const int next = forced ? depth : depth - 1;
+            // Deep in the tree only the best-looking moves are tried at all.
+            if (ply >= 2 && !extended && depth >= 1 &&
+                static_cast<int>(i) >= movesAtDepth(depth, !forced))
+                break;
+            // Late moves are searched shallower first, and fully only when they surprise;
+            // answers to threats never are.
+            const int reduction =
+                forced || depth < 3
+                    ? 0
+                    : std::min<int>(
+                          Reductions[static_cast<std::size_t>(std::min(depth, MaxSearchDepth - 1))]
+                                    [static_cast<std::size_t>(std::min<std::size_t>(i + 1, 63))],
+                          depth - 2);
             pos.play(m, color);
             int score;
             if (i == 0) {

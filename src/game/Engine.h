@@ -5,9 +5,11 @@
 // threes and fours) and otherwise runs an alpha-beta search over pattern scores.
 //
 // Threats are followed inside the alpha-beta search too: where the opponent threatens an
-// open four only the answers that meet it are tried, and they cost no depth, so that a
-// sequence of threats is followed to its end. Wins by fours can also be looked for at the
-// leaves (leafVcfDepth); measured, the depth that time buys is worth more.
+// open four only the answers that meet it are tried, and a lone answer costs no depth, so
+// that a sequence of threats that leaves no choice is followed to its end. Depth is bought
+// by pruning: late moves are searched shallower, a node deep in the tree tries only its
+// best few moves, and a quiet node far past either bound is taken at its judgement. Wins by
+// fours can also be looked for at the leaves (leafVcfDepth).
 //
 // With no time cap every limit is a node count and a depth, so that a search is replayed
 // exactly for a given seed; the time cap makes the search fit the clock instead.
