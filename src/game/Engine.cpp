@@ -44,15 +44,23 @@ constexpr int movesAtDepth(int depth, bool quiet) {
 }
 
 // Plies taken off a late move, growing with the depth left and with the move's place.
+constexpr int MaxOrder = 64;
 const auto Reductions = [] {
-    std::array<std::array<std::int8_t, 64>, MaxSearchDepth> table{};
+    std::array<std::array<std::int8_t, MaxOrder>, MaxSearchDepth> table{};
     for (int depth = 1; depth < MaxSearchDepth; ++depth) {
-        for (int order = 1; order < 64; ++order)
+        for (int order = 1; order < MaxOrder; ++order)
             table[static_cast<std::size_t>(depth)][static_cast<std::size_t>(order)] =
                 static_cast<std::int8_t>(std::lround(std::log(depth) * std::log(order) / 2));
     }
     return table;
 }();
+
+// Leaves at least one ply to the move, whose place counts from 1.
+int reductionFor(int depth, std::size_t place) {
+    const int taken = Reductions[static_cast<std::size_t>(std::min(depth, MaxSearchDepth - 1))]
+                                [std::min<std::size_t>(place, MaxOrder - 1)];
+    return std::min(taken, depth - 2);
+}
 
 enum Bound : std::uint8_t { NoBound, Exact, Lower, Upper };
 
@@ -501,9 +509,10 @@ public:
             }
         }
         const bool forced = pos.count(other, MakesOpenFour) > 0;
-        if (!forced && !extended && std::abs(alpha) < WinBound && std::abs(beta) < WinBound &&
+        const bool quiet = !forced && !extended;
+        const int judged = quiet ? evaluate(color) : 0;
+        if (quiet && std::abs(alpha) < WinBound && std::abs(beta) < WinBound &&
             depth < FutileBelow) {
-            const int judged = evaluate(color);
             if (judged - MarginPerPly * depth >= beta)
                 return judged;
             if (depth < RazorBelow && judged + MarginPerPly * depth <= alpha)
@@ -511,8 +520,8 @@ public:
         }
         // A stone never hurts its owner, so a pass is a fair lower bound: when even passing
         // holds beta, a shallower look at it is enough.
-        if (!forced && !extended && depth >= 3 && std::abs(beta) < WinBound &&
-            pos.count(other, MakesFour) == 0 && evaluate(color) >= beta) {
+        if (quiet && depth >= 3 && std::abs(beta) < WinBound && pos.count(other, MakesFour) == 0 &&
+            judged >= beta) {
             pos.pass();
             const int score = -alphaBeta(other, depth - 3, -beta, -beta + 1, ply + 1);
             pos.pass();
@@ -541,13 +550,7 @@ public:
                 break;
             // Late moves are searched shallower first, and fully only when they surprise;
             // answers to threats never are.
-            const int reduction =
-                forced || depth < 3
-                    ? 0
-                    : std::min<int>(
-                          Reductions[static_cast<std::size_t>(std::min(depth, MaxSearchDepth - 1))]
-                                    [static_cast<std::size_t>(std::min<std::size_t>(i + 1, 63))],
-                          depth - 2);
+            const int reduction = forced || depth < 3 ? 0 : reductionFor(depth, i + 1);
             pos.play(m, color);
             int score;
             if (i == 0) {
