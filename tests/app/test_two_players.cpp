@@ -99,6 +99,29 @@ int botChild() {
     return 0;
 }
 
+// Whether everything the player sent has been read by the program at the other end of its
+// loopback link: nothing waits in our socket, nor in the peer's, per /proc/net/tcp. A name
+// runs to the end of the read that holds it, so a move sent before the peer has read our
+// name would be taken as part of it.
+bool peerReadAll(TestPlayer& player) {
+    const QTcpSocket* ours = player->session().socket().findChild<QTcpSocket*>();
+    if (!ours || ours->bytesToWrite() > 0)
+        return false;
+    QFile table(QStringLiteral("/proc/net/tcp"));
+    if (!table.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray theirs =
+        QByteArray::number(ours->peerPort(), 16).toUpper().rightJustified(4, '0');
+    const QByteArray to =
+        QByteArray::number(ours->localPort(), 16).toUpper().rightJustified(4, '0');
+    for (const QByteArray& line : table.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() > 4 && fields[1].endsWith(':' + theirs) && fields[2].endsWith(':' + to))
+            return fields[4].split(':').value(1).toLongLong(nullptr, 16) == 0;
+    }
+    return false;
+}
+
 const QString Won = QStringLiteral("你赢了，继续努力。"),
               Lost = QStringLiteral("你输了，要加油喔。");
 
@@ -205,12 +228,14 @@ private slots:
                                  BotWaitMs);
         QVERIFY(!computer->menuAction()->isEnabled());
         QVERIFY(black.myTurn() && hint->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(peerReadAll(black), BotWaitMs); // the bot has our name
         black.clickCell(8, 8);
         QVERIFY(!hint->isEnabled());
         QTRY_VERIFY_WITH_TIMEOUT(black.stones() == 2 && black.myTurn(), BotWaitMs);
 
         auto* picture = black.control<BoardPicture>("picBoard");
-        QSignalSpy sent(black->session().socket().findChild<QTcpSocket*>(), &QIODevice::bytesWritten);
+        QSignalSpy sent(black->session().socket().findChild<QTcpSocket*>(),
+                        &QIODevice::bytesWritten);
         hint->trigger();
         QTRY_VERIFY_WITH_TIMEOUT(picture->hint(), BotWaitMs);
         const Cell hinted = *picture->hint();
