@@ -116,23 +116,26 @@ EngineLimits LimitsForStrength(int strength) {
                 .vcfDepth = 4,
                 .vctDepth = 0,
                 .leafVcfDepth = 0,
-                .width = 10};
+                .width = 10,
+                .replyWidth = 0};
     case 3:
         return {.maxDepth = 30,
                 .maxNodes = 20'000'000,
                 .timeMs = 1700,
                 .vcfDepth = 16,
                 .vctDepth = 7,
-                .leafVcfDepth = 0,
-                .width = 24};
+                .leafVcfDepth = 6,
+                .width = 24,
+                .replyWidth = 64};
     default:
         return {.maxDepth = 30,
                 .maxNodes = 2'000'000,
                 .timeMs = 220,
                 .vcfDepth = 14,
                 .vctDepth = 5,
-                .leafVcfDepth = 0,
-                .width = 20};
+                .leafVcfDepth = 6,
+                .width = 20,
+                .replyWidth = 64};
     }
 }
 
@@ -145,6 +148,8 @@ public:
     std::uint64_t seed = 0;
     const std::atomic<bool>* cancelled = nullptr;
     std::int64_t nodes = 0;
+    // Stones on the board when the search began: they come in board order, not as played.
+    int rootStones = 0;
     std::int64_t nodeLimit = 0; // of the piece of search running now
     std::int64_t hardNodes = 0; // of the whole move
     bool timed = false;
@@ -222,18 +227,32 @@ public:
         return pos.cellScore(m, color) * 5 / 4 + pos.cellScore(m, opponentOf(color)) + noise(m);
     }
 
+    // How much of its shapes' value a cell keeps in the ordering: the fight is mostly near
+    // the last stones, so a cell more than four rows or columns from both of the last two
+    // keeps half, and a quarter when it is that far from the two before them as well.
+    int localShare(int m, int known) const {
+        const auto far = [&](int back) {
+            const int r = pos.recentMove(back);
+            return std::max(std::abs(columnOf(r) - columnOf(m)), std::abs(rowOf(r) - rowOf(m))) > 4;
+        };
+        if (known < 2 || !far(0) || !far(1))
+            return 4;
+        return known == 4 && far(2) && far(3) ? 1 : 2;
+    }
+
     // Callers list the cells in board order, so breaking ties by the cell keeps that order
     // among equals; only the best `width` are sorted. Value and cell share one integer, so
     // that each comparison is a single one.
     void sortByValue(std::vector<int>& moves, int color, int width, bool useHistory = false) {
         keyed.clear();
         const auto& own = history[color - 1];
+        const int known = std::min(4, pos.stones() - rootStones);
         for (int m : moves) {
             // History only breaks near ties of the shapes: a move that has refuted others
             // is worth about an extra two.
             const int bonus = useHistory ? std::min(own[m] / 64, 24) : 0;
-            keyed.push_back(-static_cast<std::int64_t>(staticValue(m, color) + bonus) * CellSpan +
-                            m);
+            const int value = staticValue(m, color) * localShare(m, known) / 4 + bonus;
+            keyed.push_back(-static_cast<std::int64_t>(value) * CellSpan + m);
         }
         const auto kept = keyed.begin() + std::min<std::ptrdiff_t>(width, std::ssize(keyed));
         if (kept != keyed.end())
@@ -359,6 +378,75 @@ public:
         return false;
     }
 
+    // ---- Quick wins by fours, for the leaves: only fours whose stone also makes a three on
+    // another line, so that a new four can follow, and after the first only the best two
+    // such fours in line with the last. It misses wins, but costs little enough to ask at
+    // every leaf where the side to move has a four.
+
+    bool fruitfulFour(int index, int attacker) const {
+        int code = pos.shapeCode(index, attacker);
+        int threes = 0;
+        for (int d = 0; d < 4; ++d, code /= 9)
+            threes += code % 9 >= Three;
+        return threes >= 2;
+    }
+
+    bool quickVcf(int attacker, int depth, int previous = -1) {
+        tick();
+        const int defender = opponentOf(attacker);
+        if (pos.count(attacker, MakesFive) > 0)
+            return true;
+        if (depth <= 0)
+            return false;
+        std::array<int, 64> moves{};
+        std::size_t count = 0;
+        if (const int threats = pos.count(defender, MakesFive); threats > 0) {
+            const int block = pos.firstWith(defender, MakesFive);
+            if (threats > 1 || !(pos.flags(block, attacker) & MakesFour))
+                return false;
+            moves[count++] = block;
+        } else if (previous < 0) {
+            for (int index : Position::boardCells()) {
+                if (count < moves.size() && pos.isEmpty(index) &&
+                    (pos.flags(index, attacker) & MakesFour) && fruitfulFour(index, attacker))
+                    moves[count++] = index;
+            }
+        } else {
+            for (int step : Directions) {
+                for (int k = -4; k <= 4; ++k) {
+                    const int index = previous + k * step;
+                    if (k != 0 && pos.isEmpty(index) && (pos.flags(index, attacker) & MakesFour) &&
+                        fruitfulFour(index, attacker))
+                        moves[count++] = index;
+                }
+            }
+        }
+        const auto end = moves.begin() + static_cast<std::ptrdiff_t>(count);
+        std::sort(moves.begin(), end, [&](int a, int b) {
+            return pos.cellScore(a, attacker) > pos.cellScore(b, attacker);
+        });
+        if (previous >= 0)
+            count = std::min<std::size_t>(count, 2);
+        for (std::size_t i = 0; i < count; ++i) {
+            const int m = moves[i];
+            pos.play(m, attacker);
+            bool won = false;
+            if (pos.count(defender, MakesFive) == 0) {
+                if (pos.count(attacker, MakesFive) >= 2) {
+                    won = true;
+                } else {
+                    pos.play(pos.firstWith(attacker, MakesFive), defender);
+                    won = quickVcf(attacker, depth - 1, m);
+                    pos.undo();
+                }
+            }
+            pos.undo();
+            if (won)
+                return true;
+        }
+        return false;
+    }
+
     // ---- Wins by threats: the attacker plays fours and open threes, the defender every
     // answer that could stop them, its own fours included.
 
@@ -465,10 +553,11 @@ public:
     }
 
     // A leaf: a win by fours is a win, and a threat to make an open four is answered
-    // before the position is judged, since the judgement cannot see either.
+    // before the position is judged, since the judgement cannot see either. Wins by fours
+    // are only looked for where the judgement does not already hold beta.
     int leaf(int color, int alpha, int beta, int ply) {
-        if (limits.leafVcfDepth > 0 && pos.count(color, MakesFour) > 0 &&
-            vcf(color, limits.leafVcfDepth))
+        if (limits.leafVcfDepth > 0 && pos.count(color, MakesFour) > 0 && evaluate(color) < beta &&
+            quickVcf(color, limits.leafVcfDepth))
             return WinScore - ply - 3;
         if (pos.count(opponentOf(color), MakesOpenFour) > 0 && ply < MaxPly)
             return alphaBeta(color, 0, alpha, beta, ply, true);
@@ -530,7 +619,10 @@ public:
         }
         // Past the horizon a threat is only met, not answered with fours of our own: those
         // only put the answer off, and tried there they took three quarters of the search.
-        std::vector<int> moves = candidates(color, limits.width, true, !extended);
+        // Near the root every move is tried, if only shallow: a reply left out there is one
+        // the whole search never sees.
+        const int width = ply < 2 ? std::max(limits.width, limits.replyWidth) : limits.width;
+        std::vector<int> moves = candidates(color, width, true, !extended);
         if (tableMove >= 0) {
             const auto found = std::find(moves.begin(), moves.end(), tableMove);
             if (found != moves.end())
@@ -585,25 +677,6 @@ public:
         return best;
     }
 
-    // Keeps the root moves after which the opponent has no forced win of this kind.
-    template <typename Check>
-    void keepSafe(std::vector<int>& moves, int color, double share, Check&& check) {
-        std::vector<int> safe;
-        withinShare(share, [&] {
-            for (std::size_t i = 0; i < moves.size(); ++i) {
-                pos.play(moves[i], color);
-                bool opponentWins = true;
-                const bool finished = withinShare(1.0 / static_cast<double>(moves.size() - i),
-                                                  [&] { opponentWins = check(); });
-                pos.undo();
-                if (finished && !opponentWins)
-                    safe.push_back(moves[i]);
-            }
-        });
-        if (!safe.empty())
-            moves = safe;
-    }
-
     // One pass over the root moves; the best move goes first for the next pass. Returns the
     // best score, with bestMove set when a move reached it inside the window.
     int searchRoot(std::vector<int>& moves, int color, int depth, int alpha, int beta,
@@ -656,18 +729,18 @@ public:
             return pos.firstWith(color, MakesFive);
         if (pos.count(other, MakesFive) > 0)
             return pos.firstWith(other, MakesFive);
-        std::vector<int> moves = candidates(color, RootWidth);
+        std::vector<int> moves = candidates(color, std::max(RootWidth, limits.replyWidth));
         if (moves.empty())
             return -1;
         // The threat searches here get small shares of the move: the alpha-beta search
         // follows threats too, and against Rapfi the time measured better spent there (with
-        // twice these shares kelvane-bot scored about 7 points less over 320 games).
+        // twice these shares kelvane-bot scored about 7 points less over 320 games). Only our
+        // own wins are looked for. Keeping the root moves to those after which the opponent
+        // had no such win cost about 10 points against PentaZen over 160 games: in its small
+        // share most of those checks ran out, and a move whose check ran out was dropped.
         int win = -1;
         if (withinShare(0.05, [&] { vcf(color, limits.vcfDepth, &win); }) && win >= 0)
             return win;
-        bool threatened = false;
-        if (withinShare(0.025, [&] { threatened = vcf(other, limits.vcfDepth); }) && threatened)
-            keepSafe(moves, color, 0.05, [&] { return vcf(other, limits.vcfDepth); });
         if (limits.vctDepth > 0) {
             // Deepening one attacker move at a time: the search to the full depth often does
             // not finish in its share, and a short win must not be lost with it.
@@ -678,10 +751,6 @@ public:
             });
             if (win >= 0)
                 return win;
-            threatened = false;
-            if (withinShare(0.025, [&] { threatened = attack(other, limits.vctDepth); }) &&
-                threatened)
-                keepSafe(moves, color, 0.075, [&] { return attack(other, limits.vctDepth); });
         }
         int best = moves.front();
         int previous = 0;
@@ -752,6 +821,7 @@ std::optional<Cell> Engine::chooseMove(const Board& board, int color) {
     s.seed = seed_;
     s.cancelled = &cancelled_;
     s.nodes = 0;
+    s.rootStones = s.pos.stones();
     s.hardNodes = limits_.maxNodes > 0 ? limits_.maxNodes : INT64_MAX / 2;
     s.nodeLimit = s.hardNodes;
     s.stopped = false;

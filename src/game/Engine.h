@@ -8,8 +8,9 @@
 // open four only the answers that meet it are tried, and a lone answer costs no depth, so
 // that a sequence of threats that leaves no choice is followed to its end. Depth is bought
 // by pruning: late moves are searched shallower, a node deep in the tree tries only its
-// best few moves, and a quiet node far past either bound is taken at its judgement. Wins by
-// fours can also be looked for at the leaves (leafVcfDepth).
+// best few moves, and a quiet node far past either bound is taken at its judgement. At the
+// leaves a quick search looks for wins by fours that keep making new threats near the last
+// one (leafVcfDepth).
 //
 // With no time cap every limit is a node count and a depth, so that a search is replayed
 // exactly for a given seed; the time cap makes the search fit the clock instead.
@@ -32,8 +33,9 @@ struct EngineLimits {
     int timeMs = 0;
     int vcfDepth = 12;    // attacker moves, at the root
     int vctDepth = 5;     // attacker moves, at the root
-    int leafVcfDepth = 6; // attacker moves, at the leaves of the search; 0: none
+    int leafVcfDepth = 6; // attacker moves of the quick search at the leaves; 0: none
     int width = 20;       // moves tried at a node that no threat forces
+    int replyWidth = 0;   // the same at the root and at its answers, when wider
 };
 
 inline constexpr int WeakestStrength = 1;

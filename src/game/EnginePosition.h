@@ -97,6 +97,10 @@ public:
     void pass() { hash_ ^= 0x2545f4914f6cdd1dULL; }
     int stones() const { return static_cast<int>(history_.size()); }
     int lastMove() const { return history_.empty() ? -1 : history_.back(); }
+    // The stone played `back` stones before the last one; back < stones().
+    int recentMove(int back) const {
+        return history_[history_.size() - 1 - static_cast<std::size_t>(back)];
+    }
 
     std::uint64_t hash() const { return hash_; }
     // How much a stone of this colour would gain at this empty cell.

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace kelvane;
 
 namespace {
@@ -109,6 +111,42 @@ TEST(EngineMatch, PlaysAShortWinWhereTheFullThreatSearchRunsOut) {
     EXPECT_EQ(winner, Black);
 }
 
+// A win by fours past the horizon is seen from the leaves: searching one ply, with no threat
+// search at the root, black finds a win of four fours and plays it out. Without the search
+// at the leaves it plays elsewhere.
+TEST(EngineMatch, SeesAWinByFoursFromTheLeaves) {
+    const int stones[][2] = {{3, 11}, {11, 8},  {7, 7},  {10, 10}, {5, 9}, {5, 4}, {3, 6},
+                             {4, 11}, {10, 9},  {6, 10}, {6, 4},   {6, 9}, {8, 4}, {6, 5},
+                             {3, 8},  {10, 11}, {9, 5},  {9, 9},   {7, 6}, {4, 10}};
+    Board board;
+    for (int i = 0; i < 20; ++i)
+        board.set(stones[i][0] + 1, stones[i][1] + 1,
+                  static_cast<std::int16_t>(i % 2 ? White : Black));
+    Engine attacker(DefaultStrength, 1), defender(StrongestStrength, 1);
+    EngineLimits limits = attacker.limits();
+    limits = {.maxDepth = 1,
+              .maxNodes = 100'000,
+              .timeMs = 0,
+              .vcfDepth = 0,
+              .vctDepth = 0,
+              .leafVcfDepth = limits.leafVcfDepth,
+              .width = limits.width};
+    attacker.setLimits(limits);
+    limits = defender.limits();
+    limits.timeMs = 0;
+    limits.maxNodes = 400'000;
+    defender.setLimits(limits);
+    EXPECT_EQ(attacker.chooseMove(board, Black), (Cell{9, 7}));
+    int winner = 0;
+    for (int ply = 0, color = Black; winner == 0 && ply < 9; ++ply, color = opponentOf(color)) {
+        const Cell cell = (color == Black ? attacker : defender).chooseMove(board, color).value();
+        ASSERT_EQ(board.at(cell.column, cell.row), Empty);
+        board.set(cell.column, cell.row, static_cast<std::int16_t>(color));
+        winner = CheckFive(board, color) ? color : 0;
+    }
+    EXPECT_EQ(winner, Black);
+}
+
 // A cancel ends the search within a few dozen nodes, whatever phase it is in: here, with
 // threats on the board, the threat searches come first.
 TEST(EngineMatch, CancelEndsTheSearchAtOnce) {
@@ -118,14 +156,16 @@ TEST(EngineMatch, CancelEndsTheSearchAtOnce) {
         board.set(stones[i][0], stones[i][1], static_cast<std::int16_t>(i % 2 ? White : Black));
     for (int strength = WeakestStrength; strength <= StrongestStrength; ++strength) {
         Engine engine(strength, 1);
+        // Deep enough at every strength that the whole search takes far more.
+        EngineLimits limits = engine.limits();
+        limits.timeMs = 0;
+        limits.maxNodes = 2000;
+        limits.maxDepth = std::max(limits.maxDepth, 4);
+        engine.setLimits(limits);
         engine.cancel();
         EXPECT_TRUE(engine.chooseMove(board, Black).has_value());
         EXPECT_LE(engine.lastNodes(), 40) << "strength " << strength;
         engine.clearCancel();
-        EngineLimits limits = engine.limits();
-        limits.timeMs = 0;
-        limits.maxNodes = 2000;
-        engine.setLimits(limits);
         engine.chooseMove(board, Black);
         EXPECT_GT(engine.lastNodes(), 40) << "strength " << strength;
     }
