@@ -619,8 +619,8 @@ public:
         }
         // Past the horizon a threat is only met, not answered with fours of our own: those
         // only put the answer off, and tried there they took three quarters of the search.
-        // Near the root every move is tried, if only shallow: a reply left out there is one
-        // the whole search never sees.
+        // Near the root every cell near the stones is tried, if only shallow: a reply left
+        // out there is one the whole search never sees.
         const int width = ply < 2 ? std::max(limits.width, limits.replyWidth) : limits.width;
         std::vector<int> moves = candidates(color, width, true, !extended);
         if (tableMove >= 0) {
