@@ -2,8 +2,6 @@
 
 #include "game/Gomocup.h"
 
-#include <QDeadlineTimer>
-
 #include <algorithm>
 #include <cctype>
 #include <chrono>
@@ -27,8 +25,10 @@ namespace {
 constexpr std::size_t MaxLineBytes = 64 * 1024;
 // Lines read ahead of a long search; past this the reader waits for them to be taken.
 constexpr std::size_t MaxQueuedBytes = 1024 * 1024;
-// After END or the end of input, lines read before it are answered for this long at most.
-constexpr int EndGraceMs = 30;
+// After END or the end of input, the lines read before it are still answered, with the
+// engine stopped, which takes well under a millisecond a line; a player that is not done
+// this long after the end (a search still setting up, or a starved machine) is not waited for.
+constexpr int EndWaitMs = 1000;
 
 struct Line {
     std::string text;
@@ -95,12 +95,12 @@ public:
         changed_.notify_all();
     }
 
-    // The player's side: the next line, or none once input has ended. Lines read before
-    // the end are still answered, with the engine stopped, for as long as the end allows.
+    // The player's side: the next line, or none once input has ended and every line read
+    // before the end has been taken.
     std::optional<Line> take() {
         std::unique_lock lock(mutex_);
         changed_.wait(lock, [this] { return closed_ || !lines_.empty(); });
-        if (lines_.empty() || (closed_ && closedAt_.hasExpired()))
+        if (lines_.empty())
             return std::nullopt;
         Line line = std::move(lines_.front());
         lines_.pop_front();
@@ -124,9 +124,8 @@ private:
         session_.cancel();
         std::unique_lock lock(mutex_);
         closed_ = true;
-        closedAt_ = QDeadlineTimer(EndGraceMs);
         changed_.notify_all();
-        if (!changed_.wait_for(lock, std::chrono::milliseconds(EndGraceMs + 20),
+        if (!changed_.wait_for(lock, std::chrono::milliseconds(EndWaitMs),
                                [this] { return playerDone_; }))
             std::_Exit(0);
     }
@@ -138,7 +137,6 @@ private:
     std::size_t queuedBytes_ = 0;
     bool closed_ = false;
     bool playerDone_ = false;
-    QDeadlineTimer closedAt_;
 };
 
 } // namespace
