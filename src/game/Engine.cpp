@@ -334,6 +334,26 @@ public:
         fails[key & (fails.size() - 1)] = {key, static_cast<std::int8_t>(depth)};
     }
 
+    // Plays the four at m and the defender's block, then asks `then` whether the attacker
+    // still wins. Two fives at once win outright; a four that leaves the defender a five
+    // does not win.
+    template <typename Then> bool fourThenBlock(int m, int attacker, Then&& then) {
+        const int defender = opponentOf(attacker);
+        pos.play(m, attacker);
+        bool won = false;
+        if (pos.count(defender, MakesFive) == 0) {
+            if (pos.count(attacker, MakesFive) >= 2) {
+                won = true;
+            } else {
+                pos.play(pos.firstWith(attacker, MakesFive), defender);
+                won = then();
+                pos.undo();
+            }
+        }
+        pos.undo();
+        return won;
+    }
+
     bool vcf(int attacker, int depth, int* first = nullptr) {
         tick();
         const int defender = opponentOf(attacker);
@@ -356,19 +376,7 @@ public:
             sortByValue(moves, attacker, 64);
         }
         for (int m : moves) {
-            pos.play(m, attacker);
-            bool won = false;
-            if (pos.count(defender, MakesFive) == 0) {
-                if (pos.count(attacker, MakesFive) >= 2) {
-                    won = true;
-                } else {
-                    pos.play(pos.firstWith(attacker, MakesFive), defender);
-                    won = vcf(attacker, depth - 1);
-                    pos.undo();
-                }
-            }
-            pos.undo();
-            if (won) {
+            if (fourThenBlock(m, attacker, [&] { return vcf(attacker, depth - 1); })) {
                 if (first)
                     *first = m;
                 return true;
@@ -429,19 +437,7 @@ public:
             count = std::min<std::size_t>(count, 2);
         for (std::size_t i = 0; i < count; ++i) {
             const int m = moves[i];
-            pos.play(m, attacker);
-            bool won = false;
-            if (pos.count(defender, MakesFive) == 0) {
-                if (pos.count(attacker, MakesFive) >= 2) {
-                    won = true;
-                } else {
-                    pos.play(pos.firstWith(attacker, MakesFive), defender);
-                    won = quickVcf(attacker, depth - 1, m);
-                    pos.undo();
-                }
-            }
-            pos.undo();
-            if (won)
+            if (fourThenBlock(m, attacker, [&] { return quickVcf(attacker, depth - 1, m); }))
                 return true;
         }
         return false;

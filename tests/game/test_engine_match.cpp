@@ -40,6 +40,21 @@ Board Opening(unsigned number) {
     return board;
 }
 
+// Black to move: plays at most `plies` moves and returns the colour that made five, or 0.
+int PlayOut(Board board, Engine& black, Engine& white, int plies) {
+    for (int ply = 0, color = Black; ply < plies; ++ply, color = opponentOf(color)) {
+        const Cell cell = (color == Black ? black : white).chooseMove(board, color).value();
+        if (board.at(cell.column, cell.row) != Empty) {
+            ADD_FAILURE() << "a stone on a stone at " << cell.column << "," << cell.row;
+            return 0;
+        }
+        board.set(cell.column, cell.row, static_cast<std::int16_t>(color));
+        if (CheckFive(board, color))
+            return color;
+    }
+    return 0;
+}
+
 } // namespace
 
 // Each strength, on its own budget and without its clock, beats the one below from both
@@ -101,14 +116,7 @@ TEST(EngineMatch, PlaysAShortWinWhereTheFullThreatSearchRunsOut) {
         limits.maxNodes = nodes;
         engine->setLimits(limits);
     }
-    int winner = 0;
-    for (int ply = 0, color = Black; winner == 0 && ply < 21; ++ply, color = opponentOf(color)) {
-        const Cell cell = (color == Black ? attacker : defender).chooseMove(board, color).value();
-        ASSERT_EQ(board.at(cell.column, cell.row), Empty);
-        board.set(cell.column, cell.row, static_cast<std::int16_t>(color));
-        winner = CheckFive(board, color) ? color : 0;
-    }
-    EXPECT_EQ(winner, Black);
+    EXPECT_EQ(PlayOut(board, attacker, defender, 21), Black);
 }
 
 // A win by fours past the horizon is seen from the leaves: searching one ply, with no threat
@@ -137,14 +145,7 @@ TEST(EngineMatch, SeesAWinByFoursFromTheLeaves) {
     limits.maxNodes = 400'000;
     defender.setLimits(limits);
     EXPECT_EQ(attacker.chooseMove(board, Black), (Cell{9, 7}));
-    int winner = 0;
-    for (int ply = 0, color = Black; winner == 0 && ply < 9; ++ply, color = opponentOf(color)) {
-        const Cell cell = (color == Black ? attacker : defender).chooseMove(board, color).value();
-        ASSERT_EQ(board.at(cell.column, cell.row), Empty);
-        board.set(cell.column, cell.row, static_cast<std::int16_t>(color));
-        winner = CheckFive(board, color) ? color : 0;
-    }
-    EXPECT_EQ(winner, Black);
+    EXPECT_EQ(PlayOut(board, attacker, defender, 9), Black);
 }
 
 // A cancel ends the search within a few dozen nodes, whatever phase it is in: here, with
