@@ -1,8 +1,9 @@
 #pragma once
 
 // The computer player: freestyle five in a row on the 15 x 15 board, no forbidden moves.
-// It looks for tactics first (five, blocking a four, a win by continuous fours, a win by
-// threes and fours) and otherwise runs an alpha-beta search over pattern scores.
+// It looks for tactics first (five, blocking a four, a win by continuous fours, and where its
+// limits ask for it a win by threes and fours) and otherwise runs an alpha-beta search over
+// pattern scores.
 //
 // Threats are followed inside the alpha-beta search too: where the opponent threatens an
 // open four only the answers that meet it are tried, and a lone answer costs no depth, so

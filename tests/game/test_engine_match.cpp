@@ -101,6 +101,8 @@ TEST(EngineMatch, EachStrengthBeatsTheOneBelow) {
 // but the threat search to its full depth runs out of its share long before its end.
 // Deepening, black finds the short win anyway and carries it through against the strongest
 // defence; the move played without it, in the game and here, won nothing in forty plies.
+// Black searches one ply, so that only the threat search at the root, with threats by threes
+// as at the strongest setting, can see the win.
 TEST(EngineMatch, PlaysAShortWinWhereTheFullThreatSearchRunsOut) {
     const int stones[][2] = {{7, 8},  {10, 7}, {10, 10}, {8, 10}, {9, 9},  {11, 11}, {7, 9},
                              {10, 9}, {7, 7},  {7, 6},   {8, 8},  {6, 6},  {7, 10},  {7, 11},
@@ -114,6 +116,9 @@ TEST(EngineMatch, PlaysAShortWinWhereTheFullThreatSearchRunsOut) {
         EngineLimits limits = engine->limits();
         limits.timeMs = 0;
         limits.maxNodes = nodes;
+        limits.vctDepth = 5;
+        if (engine == &attacker)
+            limits.maxDepth = 1;
         engine->setLimits(limits);
     }
     EXPECT_EQ(PlayOut(board, attacker, defender, 21), Black);
@@ -146,6 +151,27 @@ TEST(EngineMatch, SeesAWinByFoursFromTheLeaves) {
     defender.setLimits(limits);
     EXPECT_EQ(attacker.chooseMove(board, Black), (Cell{9, 7}));
     EXPECT_EQ(PlayOut(board, attacker, defender, 9), Black);
+}
+
+// From a game: white threatens an open four. Black's four at (4, 5), counted from 0, looked
+// like a win, because past the horizon white's answers were tried without white's own fours;
+// but white's block there wins in five. Black must meet the threat, and white must not win.
+TEST(EngineMatch, TrustsNoWinThatTheDefendersFoursWereNotTriedAgainst) {
+    const int stones[][2] = {{9, 8}, {7, 7},  {5, 7}, {8, 8}, {6, 5}, {8, 6},
+                             {7, 5}, {8, 7},  {8, 5}, {9, 5}, {6, 8}, {10, 7}};
+    Board board;
+    for (int i = 0; i < 12; ++i)
+        board.set(stones[i][0] + 1, stones[i][1] + 1,
+                  static_cast<std::int16_t>(i % 2 ? White : Black));
+    Engine black(DefaultStrength, 1), white(StrongestStrength, 1);
+    for (auto [engine, nodes] : {std::pair{&black, 100'000}, std::pair{&white, 400'000}}) {
+        EngineLimits limits = engine->limits();
+        limits.timeMs = 0;
+        limits.maxNodes = nodes;
+        engine->setLimits(limits);
+    }
+    EXPECT_NE(black.chooseMove(board, Black), (Cell{5, 6}));
+    EXPECT_NE(PlayOut(board, black, white, 12), White);
 }
 
 // A cancel ends the search within a few dozen nodes, whatever phase it is in: here, with
