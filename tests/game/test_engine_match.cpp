@@ -157,8 +157,8 @@ TEST(EngineMatch, SeesAWinByFoursFromTheLeaves) {
 // like a win, because past the horizon white's answers were tried without white's own fours;
 // but white's block there wins in five. Black must meet the threat, and white must not win.
 TEST(EngineMatch, TrustsNoWinThatTheDefendersFoursWereNotTriedAgainst) {
-    const int stones[][2] = {{9, 8}, {7, 7},  {5, 7}, {8, 8}, {6, 5}, {8, 6},
-                             {7, 5}, {8, 7},  {8, 5}, {9, 5}, {6, 8}, {10, 7}};
+    const int stones[][2] = {{9, 8}, {7, 7}, {5, 7}, {8, 8}, {6, 5}, {8, 6},
+                             {7, 5}, {8, 7}, {8, 5}, {9, 5}, {6, 8}, {10, 7}};
     Board board;
     for (int i = 0; i < 12; ++i)
         board.set(stones[i][0] + 1, stones[i][1] + 1,
