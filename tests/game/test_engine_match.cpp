@@ -40,6 +40,23 @@ Board Opening(unsigned number) {
     return board;
 }
 
+// Stones in the order played, black first, counted from 0 as the Gomocup protocol counts.
+template <std::size_t N> Board Played(const int (&stones)[N][2]) {
+    Board board;
+    for (std::size_t i = 0; i < N; ++i)
+        board.set(stones[i][0] + 1, stones[i][1] + 1,
+                  static_cast<std::int16_t>(i % 2 ? White : Black));
+    return board;
+}
+
+// Without the clock, on a node budget only, so that the search is replayed exactly.
+void OnNodes(Engine& engine, std::int64_t nodes) {
+    EngineLimits limits = engine.limits();
+    limits.timeMs = 0;
+    limits.maxNodes = nodes;
+    engine.setLimits(limits);
+}
+
 // Black to move: plays at most `plies` moves and returns the colour that made five, or 0.
 int PlayOut(Board board, Engine& black, Engine& white, int plies) {
     for (int ply = 0, color = Black; ply < plies; ++ply, color = opponentOf(color)) {
@@ -112,15 +129,12 @@ TEST(EngineMatch, PlaysAShortWinWhereTheFullThreatSearchRunsOut) {
     for (int i = 0; i < 26; ++i)
         board.set(stones[i][0], stones[i][1], static_cast<std::int16_t>(i % 2 ? White : Black));
     Engine attacker(DefaultStrength, 1), defender(StrongestStrength, 1);
-    for (auto [engine, nodes] : {std::pair{&attacker, 100'000}, std::pair{&defender, 400'000}}) {
-        EngineLimits limits = engine->limits();
-        limits.timeMs = 0;
-        limits.maxNodes = nodes;
-        limits.vctDepth = 5;
-        if (engine == &attacker)
-            limits.maxDepth = 1;
-        engine->setLimits(limits);
-    }
+    OnNodes(attacker, 100'000);
+    OnNodes(defender, 400'000);
+    EngineLimits limits = attacker.limits();
+    limits.maxDepth = 1;
+    limits.vctDepth = 5;
+    attacker.setLimits(limits);
     EXPECT_EQ(PlayOut(board, attacker, defender, 21), Black);
 }
 
@@ -131,10 +145,7 @@ TEST(EngineMatch, SeesAWinByFoursFromTheLeaves) {
     const int stones[][2] = {{3, 11}, {11, 8},  {7, 7},  {10, 10}, {5, 9}, {5, 4}, {3, 6},
                              {4, 11}, {10, 9},  {6, 10}, {6, 4},   {6, 9}, {8, 4}, {6, 5},
                              {3, 8},  {10, 11}, {9, 5},  {9, 9},   {7, 6}, {4, 10}};
-    Board board;
-    for (int i = 0; i < 20; ++i)
-        board.set(stones[i][0] + 1, stones[i][1] + 1,
-                  static_cast<std::int16_t>(i % 2 ? White : Black));
+    const Board board = Played(stones);
     Engine attacker(DefaultStrength, 1), defender(StrongestStrength, 1);
     EngineLimits limits = attacker.limits();
     limits = {.maxDepth = 1,
@@ -145,10 +156,7 @@ TEST(EngineMatch, SeesAWinByFoursFromTheLeaves) {
               .leafVcfDepth = limits.leafVcfDepth,
               .width = limits.width};
     attacker.setLimits(limits);
-    limits = defender.limits();
-    limits.timeMs = 0;
-    limits.maxNodes = 400'000;
-    defender.setLimits(limits);
+    OnNodes(defender, 400'000);
     EXPECT_EQ(attacker.chooseMove(board, Black), (Cell{9, 7}));
     EXPECT_EQ(PlayOut(board, attacker, defender, 9), Black);
 }
@@ -159,17 +167,10 @@ TEST(EngineMatch, SeesAWinByFoursFromTheLeaves) {
 TEST(EngineMatch, TrustsNoWinThatTheDefendersFoursWereNotTriedAgainst) {
     const int stones[][2] = {{9, 8}, {7, 7}, {5, 7}, {8, 8}, {6, 5}, {8, 6},
                              {7, 5}, {8, 7}, {8, 5}, {9, 5}, {6, 8}, {10, 7}};
-    Board board;
-    for (int i = 0; i < 12; ++i)
-        board.set(stones[i][0] + 1, stones[i][1] + 1,
-                  static_cast<std::int16_t>(i % 2 ? White : Black));
+    const Board board = Played(stones);
     Engine black(DefaultStrength, 1), white(StrongestStrength, 1);
-    for (auto [engine, nodes] : {std::pair{&black, 100'000}, std::pair{&white, 400'000}}) {
-        EngineLimits limits = engine->limits();
-        limits.timeMs = 0;
-        limits.maxNodes = nodes;
-        engine->setLimits(limits);
-    }
+    OnNodes(black, 100'000);
+    OnNodes(white, 400'000);
     EXPECT_NE(black.chooseMove(board, Black), (Cell{5, 6}));
     EXPECT_NE(PlayOut(board, black, white, 12), White);
 }
