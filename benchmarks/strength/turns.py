@@ -8,8 +8,9 @@ check of a change in a minute, where a match takes half an hour.
 `find` reads match.py's logs, where kelvane-bot is engine a, and replays each game it lost
 (with --colour, as that colour only; with --under, in fewer moves after the opening) through
 the judge. A game's turn is the first one where the judge scores kelvane-bot's position as
-not lost before its move and as lost after it or after the answer to it. `score` asks a build for its move at each
-turn and counts the positions the judge scores as lost after it: fewer is better.
+not lost before its move and as lost after it or after the answer to it. `score` asks a
+build for its move at each turn and counts the positions the judge scores as lost right
+after it: fewer is better.
 """
 
 import argparse
@@ -79,7 +80,9 @@ def score(args, judge):
         stones = line.split()
         if not stones:
             continue
-        board = [f"{stone},{1 if j % 2 == len(stones) % 2 else 2}" for j, stone in enumerate(stones)]
+        # Gomocup marks the side to move's own stones 1.
+        mover = len(stones) % 2
+        board = [f"{stone},{1 if j % 2 == mover else 2}" for j, stone in enumerate(stones)]
         x, y = player.move("\n".join(["BOARD", *board, "DONE"]))
         after = value(judge.judge(stones + [f"{x},{y}"])[1])
         turns += 1
