@@ -121,13 +121,11 @@ TEST(EngineMatch, EachStrengthBeatsTheOneBelow) {
 // Black searches one ply, so that only the threat search at the root, with threats by threes
 // as at the strongest setting, can see the win.
 TEST(EngineMatch, PlaysAShortWinWhereTheFullThreatSearchRunsOut) {
-    const int stones[][2] = {{7, 8},  {10, 7}, {10, 10}, {8, 10}, {9, 9},  {11, 11}, {7, 9},
-                             {10, 9}, {7, 7},  {7, 6},   {8, 8},  {6, 6},  {7, 10},  {7, 11},
-                             {9, 8},  {10, 8}, {5, 8},   {6, 8},  {10, 6}, {9, 7},   {6, 9},
-                             {8, 11}, {8, 9},  {5, 9},   {6, 11}, {5, 12}};
-    Board board;
-    for (int i = 0; i < 26; ++i)
-        board.set(stones[i][0], stones[i][1], static_cast<std::int16_t>(i % 2 ? White : Black));
+    const int stones[][2] = {{6, 7},  {9, 6}, {9, 9}, {7, 9},  {8, 8}, {10, 10}, {6, 8},
+                             {9, 8},  {6, 6}, {6, 5}, {7, 7},  {5, 5}, {6, 9},   {6, 10},
+                             {8, 7},  {9, 7}, {4, 7}, {5, 7},  {9, 5}, {8, 6},   {5, 8},
+                             {7, 10}, {7, 8}, {4, 8}, {5, 10}, {4, 11}};
+    const Board board = Played(stones);
     Engine attacker(DefaultStrength, 1), defender(StrongestStrength, 1);
     OnNodes(attacker, 100'000);
     OnNodes(defender, 400'000);
