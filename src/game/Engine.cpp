@@ -7,7 +7,13 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <memory>
+#include <new>
 #include <vector>
+
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
 
 namespace kelvane {
 
@@ -75,6 +81,42 @@ struct TableEntry {
 struct FailEntry {
     std::uint64_t key = 0;
     std::int8_t depth = -1;
+};
+
+// The transposition table: each node looks up one entry at random in several megabytes, so
+// on Linux it asks for huge pages, which spare most of those look-ups a page-table walk.
+class Table {
+public:
+    explicit Table(std::size_t entries)
+        : size_(entries),
+          align_(entries * sizeof(TableEntry) >= HugePage ? HugePage : alignof(TableEntry)),
+          entries_(static_cast<TableEntry*>(
+                       ::operator new (entries * sizeof(TableEntry), std::align_val_t{align_})),
+                   Free{align_}) {
+#ifdef __linux__
+        if (align_ == HugePage)
+            madvise(entries_.get(), entries * sizeof(TableEntry), MADV_HUGEPAGE);
+#endif
+        std::uninitialized_value_construct_n(entries_.get(), entries);
+    }
+    TableEntry& operator[](std::uint64_t key) {
+        return entries_[key & (size_ - 1)];
+    }
+    std::size_t size() const {
+        return size_;
+    }
+
+private:
+    static constexpr std::size_t HugePage = std::size_t{2} << 20;
+    struct Free {
+        std::size_t align;
+        void operator()(TableEntry* entries) const {
+            ::operator delete (entries, std::align_val_t{align});
+        }
+    };
+    std::size_t size_;
+    std::size_t align_;
+    std::unique_ptr<TableEntry[], Free> entries_;
 };
 
 // Thrown when the node budget, the clock or a cancel ends a search; the position is put
@@ -162,7 +204,7 @@ public:
     Clock::time_point start;
     Clock::time_point deadline;
     Clock::time_point shareDeadline;
-    std::vector<TableEntry> table;
+    Table table;
     std::vector<FailEntry> fails;
     std::array<std::array<int, CellCount>, 2> history{};
     // Per ply, the last two quiet moves that held beta there; per colour and last stone,
@@ -591,7 +633,7 @@ public:
         if (depth <= 0 && !extended)
             return leaf(color, alpha, beta, ply);
 
-        TableEntry& entry = table[pos.hash() & (table.size() - 1)];
+        TableEntry& entry = table[pos.hash()];
         int tableMove = -1;
         if (entry.key == pos.hash()) {
             tableMove = entry.move;
@@ -700,7 +742,7 @@ public:
         // lost, it let the opponent's search claim wins that a four of ours refuted.
         if (extended && best < -WinBound && pos.count(color, MakesFour) > 0)
             return evaluate(color);
-        TableEntry& slot = table[pos.hash() & (table.size() - 1)];
+        TableEntry& slot = table[pos.hash()];
         slot = {pos.hash(), toTable(best, ply), static_cast<std::int16_t>(bestMove),
                 static_cast<std::int8_t>(std::max(depth, 0)),
                 static_cast<std::uint8_t>(best <= startAlpha ? Upper
