@@ -39,6 +39,8 @@ constexpr int MarginPerPly = 40;
 constexpr int FutileBelow = 7;
 constexpr int RazorBelow = 5;
 constexpr int MaxSearchDepth = 64;
+// The most the check of the chosen move adds to the turn.
+constexpr int GuardMs = 10;
 
 // How many moves a node deep in the tree tries at a depth: a few more as the depth grows,
 // fewer where a threat limits the answers anyway.
@@ -168,7 +170,8 @@ EngineLimits LimitsForStrength(int strength) {
                 .vctDepth = 7,
                 .leafVcfDepth = 6,
                 .width = 24,
-                .replyWidth = 64};
+                .replyWidth = 64,
+                .guardNodes = 30'000};
     default:
         // 270 ms rather than 220 ms: against PentaZen it scored 166 / 320 instead of
         // 155.5 / 320 on the same openings, and the turn still stays under 300 ms.
@@ -182,7 +185,8 @@ EngineLimits LimitsForStrength(int strength) {
                 .vctDepth = 0,
                 .leafVcfDepth = 6,
                 .width = 20,
-                .replyWidth = 64};
+                .replyWidth = 64,
+                .guardNodes = 30'000};
     }
 }
 
@@ -851,6 +855,42 @@ public:
                 break;
             previous = score;
             if (score > WinBound || score < -WinBound)
+                break;
+        }
+        if (limits.guardNodes > 0 && previous <= WinBound)
+            best = guard(color, moves, best);
+        return best;
+    }
+
+    // Wins by fours longer than the leaves look for stay hidden from the search: a chosen
+    // move after which the opponent has one gives way to the first root move that leaves
+    // none. The check gets its own small budget past the search's, so that it always runs.
+    int guard(int color, const std::vector<int>& moves, int best) {
+        if (cancelled->load(std::memory_order_relaxed))
+            return best;
+        const int other = opponentOf(color);
+        stopped = false;
+        hardNodes = nodeLimit = nodes + limits.guardNodes;
+        if (timed)
+            deadline = shareDeadline =
+                Clock::now() + std::chrono::milliseconds(std::min(GuardMs, limits.timeMs / 8));
+        // 1: no win by fours for the opponent after m; 0: one; -1: the budget ran out.
+        const auto check = [&](int m) {
+            bool won = false;
+            const bool finished = withinShare(1.0, [&] {
+                pos.play(m, color);
+                won = vcf(other, limits.vcfDepth);
+                pos.undo();
+            });
+            return finished ? (won ? 0 : 1) : -1;
+        };
+        if (check(best) != 0)
+            return best;
+        for (int m : moves) {
+            const int safe = m == best ? 0 : check(m);
+            if (safe == 1)
+                return m;
+            if (safe < 0)
                 break;
         }
         return best;

@@ -37,6 +37,9 @@ struct EngineLimits {
     int leafVcfDepth = 6; // attacker moves of the quick search at the leaves; 0: none
     int width = 20;       // moves tried at a node that no threat forces
     int replyWidth = 0;   // the same at the root and at its answers, when wider
+    // Nodes for checking, after the search, that the chosen move leaves the opponent no win
+    // by fours; 0: no check.
+    std::int64_t guardNodes = 0;
 };
 
 inline constexpr int WeakestStrength = 1;

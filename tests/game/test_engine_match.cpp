@@ -173,6 +173,31 @@ TEST(EngineMatch, TrustsNoWinThatTheDefendersFoursWereNotTriedAgainst) {
     EXPECT_NE(PlayOut(board, black, white, 12), White);
 }
 
+// From a game: black's search, blind past its horizon, prefers (11, 9), counted from 0, after
+// which white wins by fours in nine. The check of the chosen move finds that win, and black
+// plays a move after which white, searching deeper than black, wins nothing.
+TEST(EngineMatch, LeavesTheOpponentNoWinByFours) {
+    const int stones[][2] = {
+        {6, 5},  {8, 8}, {9, 7},  {6, 7},  {5, 9},  {7, 8},  {5, 6},  {5, 8},  {6, 8},  {7, 6},
+        {8, 5},  {7, 7}, {7, 9},  {4, 7},  {5, 7},  {4, 6},  {4, 8},  {6, 9},  {7, 10}, {7, 5},
+        {7, 4},  {9, 6}, {8, 7},  {8, 10}, {3, 7},  {2, 6},  {7, 11}, {6, 10}, {3, 6},  {3, 5},
+        {6, 6},  {4, 4}, {8, 3},  {9, 2},  {5, 3},  {5, 4},  {8, 4},  {8, 6},  {7, 3},  {6, 3},
+        {10, 6}, {9, 5}, {3, 9},  {2, 10}, {10, 4}, {9, 4},  {9, 3},  {4, 5},  {4, 3},  {10, 3},
+        {7, 2},  {8, 2}, {3, 10}, {3, 8},  {3, 4},  {2, 9},  {2, 5},  {1, 6},  {2, 8},  {3, 11},
+        {5, 1},  {1, 7}, {0, 8},  {6, 1},  {6, 11}, {7, 12}, {8, 9},  {9, 8},  {10, 8}, {4, 11}};
+    const Board board = Played(stones);
+    for (const bool checked : {false, true}) {
+        Engine black(DefaultStrength, 1), white(StrongestStrength, 1);
+        OnNodes(black, 100'000);
+        OnNodes(white, 400'000);
+        EngineLimits limits = black.limits();
+        limits.guardNodes = checked ? limits.guardNodes : 0;
+        black.setLimits(limits);
+        EXPECT_EQ(PlayOut(board, black, white, 24) == White, !checked)
+            << (checked ? "with" : "without") << " the check";
+    }
+}
+
 // A cancel ends the search within a few dozen nodes, whatever phase it is in: here, with
 // threats on the board, the threat searches come first.
 TEST(EngineMatch, CancelEndsTheSearchAtOnce) {
