@@ -174,8 +174,9 @@ TEST(EngineMatch, TrustsNoWinThatTheDefendersFoursWereNotTriedAgainst) {
 }
 
 // From a game: black's search, blind past its horizon, prefers (11, 9), counted from 0, after
-// which white wins by fours in nine. The check of the chosen move finds that win, and black
-// plays a move after which white, searching deeper than black, wins nothing.
+// which white wins by fours in nine moves. The check of the chosen move finds that win, and
+// black plays a move after which white, searching deeper than black, wins nothing in the 24
+// plies played out.
 TEST(EngineMatch, LeavesTheOpponentNoWinByFours) {
     const int stones[][2] = {
         {6, 5},  {8, 8}, {9, 7},  {6, 7},  {5, 9},  {7, 8},  {5, 6},  {5, 8},  {6, 8},  {7, 6},
