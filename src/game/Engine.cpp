@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <memory>
 #include <new>
+#include <optional>
 #include <vector>
 
 #ifdef __linux__
@@ -874,24 +875,26 @@ public:
         if (timed)
             deadline = shareDeadline =
                 Clock::now() + std::chrono::milliseconds(std::min(GuardMs, limits.timeMs / 8));
-        // 1: no win by fours for the opponent after m; 0: one; -1: the budget ran out.
-        const auto check = [&](int m) {
+        // Whether the opponent wins by fours after m; nothing when the budget ran out.
+        const auto opponentWins = [&](int m) -> std::optional<bool> {
             bool won = false;
             const bool finished = withinShare(1.0, [&] {
                 pos.play(m, color);
                 won = vcf(other, limits.vcfDepth);
                 pos.undo();
             });
-            return finished ? (won ? 0 : 1) : -1;
+            return finished ? std::optional(won) : std::nullopt;
         };
-        if (check(best) != 0)
+        if (opponentWins(best) != true)
             return best;
         for (int m : moves) {
-            const int safe = m == best ? 0 : check(m);
-            if (safe == 1)
-                return m;
-            if (safe < 0)
+            if (m == best)
+                continue;
+            const std::optional<bool> wins = opponentWins(m);
+            if (!wins)
                 break;
+            if (!*wins)
+                return m;
         }
         return best;
     }
